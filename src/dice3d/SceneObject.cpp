@@ -1,0 +1,36 @@
+#include "SceneObject.h"
+
+namespace dorvel::dice3d {
+
+SceneObject::SceneObject(QString name, int tag, Vector3 position, Vector3 scale, QString material)
+    : m_name(std::move(name))
+    , m_tag(tag)
+    , m_position(position)
+    , m_scale(scale)
+    , m_material(std::move(material))
+{
+}
+
+void SceneObject::setPositionZ(float z)
+{
+    if (m_position.z == z)
+        return;
+    m_position.z = z;
+    notifyChanged();
+}
+
+void SceneObject::setLibMaterialName(const QString &name)
+{
+    if (m_material == name)
+        return;
+    m_material = name;
+    notifyChanged();
+}
+
+void SceneObject::notifyChanged()
+{
+    if (m_changed)
+        m_changed();
+}
+
+} // namespace dorvel::dice3d

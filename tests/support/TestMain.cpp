@@ -1,0 +1,25 @@
+// Test entry shared by every test executable: window tests need a QApplication,
+// but listing the tests at build time must work without a display.
+#include "platform/Fonts.h"
+
+#include <QApplication>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+
+int main(int argc, char **argv)
+{
+    bool listing = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--gtest_list_tests") == 0)
+            listing = true;
+    }
+    testing::InitGoogleTest(&argc, argv);
+    std::unique_ptr<QApplication> app;
+    if (!listing) {
+        app = std::make_unique<QApplication>(argc, argv);
+        dorvel::platform::registerFonts();
+    }
+    return RUN_ALL_TESTS();
+}
