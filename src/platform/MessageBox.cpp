@@ -1,0 +1,40 @@
+#include "MessageBox.h"
+
+#include <QMessageBox>
+
+namespace dorvel::platform {
+
+namespace {
+MessageHook &hook()
+{
+    static MessageHook current;
+    return current;
+}
+} // namespace
+
+void setMessageHook(MessageHook newHook) { hook() = std::move(newHook); }
+
+void showMessage(QWidget *parent, MessageKind kind, const QString &text)
+{
+    showMessageTitled(parent, kind,
+                      kind == MessageKind::Error ? QStringLiteral("Fehler")
+                                                 : QStringLiteral("Information"),
+                      text);
+}
+
+void showMessageTitled(QWidget *parent, MessageKind kind, const QString &title,
+                       const QString &text)
+{
+    if (hook()) {
+        hook()(kind, title, text);
+        return;
+    }
+    QMessageBox box(kind == MessageKind::Error ? QMessageBox::Critical
+                                               : QMessageBox::Information,
+                    title, QString(text).replace(kLineBreak, QStringLiteral("\n")),
+                    QMessageBox::Ok, parent);
+    box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    box.exec();
+}
+
+} // namespace dorvel::platform
