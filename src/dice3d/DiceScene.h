@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DieActor.h"
+#include "Projection.h"
 
 #include <QObject>
 
@@ -9,13 +10,7 @@
 
 namespace dorvel::dice3d {
 
-/// The fixed camera `GLCamera1`: at (0, 0, 25) looking along -z.
-struct Camera
-{
-    Vector3 position { 0, 0, 25 };
-    float focalLength = 280.0f;
-    float depthOfView = 100.0f;
-};
+struct DieMesh;
 
 /**
  * `GLScene1`: the five dice, the marble slab `Plane1` and the camera. Any change
@@ -35,6 +30,13 @@ public:
     SceneObject &plane() { return *m_plane; }
     const SceneObject &plane() const { return *m_plane; }
     const Camera &camera() const { return m_camera; }
+
+    /// Every drawn object in scene order: the five dice, then the slab.
+    std::array<SceneObject *, 6> objects();
+    std::array<const SceneObject *, 6> objects() const;
+    /// What an object is drawn as: a die's model (nullptr while it has none)
+    /// or the slab's rectangle.
+    const DieMesh *meshOf(const SceneObject &object) const;
 
 Q_SIGNALS:
     void changed();

@@ -1,9 +1,15 @@
-// Placeholder view: black, picks nothing.
 #include "DiceView.h"
 
+#include "DiceGLWindow.h"
+#include "DiceRenderer.h"
 #include "DiceScene.h"
+#include "Picking.h"
 
 #include <QMouseEvent>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QOpenGLFramebufferObject>
+#include <QVBoxLayout>
 
 namespace dorvel::dice3d {
 
@@ -16,12 +22,118 @@ DiceView::DiceView(DiceScene &scene, QWidget *parent)
     QPalette p = palette();
     p.setColor(QPalette::Window, Qt::black);
     setPalette(p);
+
+    m_window = new DiceGLWindow(scene, this);
+    m_container = QWidget::createWindowContainer(m_window, this);
+    m_container->setFocusPolicy(Qt::NoFocus);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_container);
+
+    // QOpenGLWindow::update() only schedules a frame, so a burst of changes
+    // within one event handler shows in a single redraw.
+    connect(&m_scene, &DiceScene::changed, m_window, qOverload<>(&QPaintDeviceWindow::update));
+    connect(m_window, &DiceGLWindow::pressed, this,
+        [this](Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint position) {
+            Q_EMIT mouseDown(button, modifiers, position.x(), position.y());
+        });
 }
 
-DiceView::~DiceView() = default;
+DiceView::~DiceView()
+{
+    releaseOffscreen();
+}
 
-SceneObject *DiceView::pick(int, int) { return nullptr; }
+void DiceView::mousePressEvent(QMouseEvent *event)
+{
+    // Reached when the press is sent to the view itself rather than to its
+    // GL surface (synthetic events).
+    const QPoint position = event->position().toPoint();
+    Q_EMIT mouseDown(event->button(), event->modifiers(), position.x(), position.y());
+    event->accept();
+}
 
-QImage DiceView::renderToImage() { return {}; }
+SceneObject *DiceView::pick(int x, int y)
+{
+    return picking::pick(m_scene, width(), height(), x, y);
+}
+
+QImage DiceView::renderToImage()
+{
+    return renderOffscreen(false);
+}
+
+QImage DiceView::renderObjectIds()
+{
+    return renderOffscreen(true);
+}
+
+QImage DiceView::grabFramebuffer()
+{
+    if (!m_window->isExposed() || !m_window->context())
+        return {};
+    return m_window->grabFramebuffer();
+}
+
+int DiceView::framesDrawn() const
+{
+    return m_window->framesDrawn();
+}
+
+QWindow *DiceView::glWindow() const
+{
+    return m_window;
+}
+
+QImage DiceView::renderOffscreen(bool objectIds)
+{
+    const int w = width();
+    const int h = height();
+    if (w <= 0 || h <= 0)
+        return {};
+    if (!m_offscreenContext) {
+        auto context = std::make_unique<QOpenGLContext>();
+        context->setFormat(DiceGLWindow::requestedFormat());
+        if (!context->create())
+            return {};
+        auto surface = std::make_unique<QOffscreenSurface>();
+        surface->setFormat(context->format());
+        surface->create();
+        if (!surface->isValid())
+            return {};
+        m_offscreenContext = std::move(context);
+        m_offscreenSurface = std::move(surface);
+        m_offscreenRenderer = std::make_unique<DiceRenderer>();
+    }
+    if (!m_offscreenContext->makeCurrent(m_offscreenSurface.get()))
+        return {};
+    QImage image;
+    {
+        QOpenGLFramebufferObjectFormat format;
+        format.setAttachment(QOpenGLFramebufferObject::Depth);
+        QOpenGLFramebufferObject fbo(w, h, format);
+        if (fbo.isValid() && fbo.bind()) {
+            m_offscreenRenderer->render(m_scene, w, h,
+                objectIds ? DiceRenderer::Mode::ObjectIds : DiceRenderer::Mode::Textured);
+            image = fbo.toImage().convertToFormat(QImage::Format_RGB32);
+            fbo.release();
+        }
+    }
+    m_offscreenContext->doneCurrent();
+    return image;
+}
+
+void DiceView::releaseOffscreen()
+{
+    if (!m_offscreenContext)
+        return;
+    if (m_offscreenContext->makeCurrent(m_offscreenSurface.get())) {
+        m_offscreenRenderer->cleanup();
+        m_offscreenContext->doneCurrent();
+    }
+    m_offscreenRenderer.reset();
+    m_offscreenContext.reset();
+    m_offscreenSurface.reset();
+}
 
 } // namespace dorvel::dice3d

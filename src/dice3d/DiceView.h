@@ -3,8 +3,16 @@
 #include <QImage>
 #include <QWidget>
 
+#include <memory>
+
+class QOffscreenSurface;
+class QOpenGLContext;
+class QWindow;
+
 namespace dorvel::dice3d {
 
+class DiceGLWindow;
+class DiceRenderer;
 class DiceScene;
 class SceneObject;
 
@@ -26,12 +34,32 @@ public:
 
     /// Renders the scene off screen at the view's size (for tests and benchmarks).
     QImage renderToImage();
+    /// The same, each object in its flat DiceRenderer::objectIdColour (for tests).
+    QImage renderObjectIds();
+    /// What the on-screen surface shows now (null before its first frame).
+    QImage grabFramebuffer();
+    /// Frames drawn on screen so far.
+    int framesDrawn() const;
+    /// The native GL surface inside the view; it receives the real mouse presses.
+    QWindow *glWindow() const;
 
 Q_SIGNALS:
     void mouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int x, int y);
 
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+
 private:
+    QImage renderOffscreen(bool objectIds);
+    void releaseOffscreen();
+
     DiceScene &m_scene;
+    DiceGLWindow *m_window = nullptr;
+    QWidget *m_container = nullptr;
+    // Off-screen rendering has a context of its own, made on first use.
+    std::unique_ptr<QOffscreenSurface> m_offscreenSurface;
+    std::unique_ptr<QOpenGLContext> m_offscreenContext;
+    std::unique_ptr<DiceRenderer> m_offscreenRenderer;
 };
 
 } // namespace dorvel::dice3d

@@ -2,6 +2,7 @@
 
 #include "SceneObject.h"
 
+#include <array>
 #include <memory>
 
 namespace dorvel::platform {
@@ -41,15 +42,33 @@ public:
     /// The die's current frame in world axes.
     const Frame &frame() const { return m_frame; }
 
+    /// Maps the model's x to the right axis, y to Up and z to Direction,
+    /// scaled, then moved to Position.
+    Matrix4 modelMatrix() const override;
+
     /// Loads the mesh from the start of the stream; the reader is chosen by the
     /// file name's extension. On failure the die is left without a mesh.
     bool LoadFromStream(const QString &fileName, platform::ResourceStream &stream);
     const DieMesh *mesh() const { return m_mesh.get(); }
+    /// Gives the die a mesh read elsewhere (nullptr: none).
+    void setMesh(std::shared_ptr<const DieMesh> mesh);
 
 private:
+    struct Axes
+    {
+        std::array<double, 3> right { 1, 0, 0 };
+        std::array<double, 3> up { 0, 1, 0 };
+        std::array<double, 3> direction { 0, 0, 1 };
+    };
+    // Turns `from` toward `toward` by the angle about their common normal.
+    static void rotatePair(
+        std::array<double, 3> &from, std::array<double, 3> &toward, double degrees);
+    void rotated();
+
     float m_pitch = 0.0f;
     float m_turn = 0.0f;
     float m_roll = 0.0f;
+    Axes m_axes; // kept in double so long games do not drift
     Frame m_frame;
     std::shared_ptr<const DieMesh> m_mesh;
 };

@@ -27,6 +27,12 @@ void SceneObject::setLibMaterialName(const QString &name)
     notifyChanged();
 }
 
+Matrix4 SceneObject::modelMatrix() const
+{
+    return Matrix4::translation(m_position.x, m_position.y, m_position.z)
+        * Matrix4::scaling(m_scale.x, m_scale.y, m_scale.z);
+}
+
 void SceneObject::notifyChanged()
 {
     if (m_changed)

@@ -1,17 +1,12 @@
 #pragma once
 
+#include "Geometry.h"
+
 #include <QString>
 
 #include <functional>
 
 namespace dorvel::dice3d {
-
-struct Vector3
-{
-    float x = 0.0f;
-    float y = 0.0f;
-    float z = 0.0f;
-};
 
 /**
  * What the dice scene and the game share about one object: its name, its tag,
@@ -33,6 +28,9 @@ public:
     const Vector3 &Scale() const { return m_scale; }
     const QString &LibMaterialName() const { return m_material; }
     void setLibMaterialName(const QString &name);
+
+    /// Object to world: the object's own axes scaled, then moved to Position.
+    virtual Matrix4 modelMatrix() const;
 
     /// Called after every change; the scene sets it.
     void setChangeHook(std::function<void()> hook) { m_changed = std::move(hook); }

@@ -1,10 +1,16 @@
 #pragma once
 
+#include "platform/ResourceFormat.h"
+
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace dorvel::platform {
 
@@ -14,7 +20,33 @@ inline constexpr int RT_RCDATA = 10;
 /// The file name every user loads the library by.
 inline constexpr std::string_view kResourceLibraryName = "redizo.dll";
 
-class ResourceModule;
+/**
+ * A loaded resource library: its checked table and the bytes it points into.
+ * Modules are handed out as const pointers by a ResourceLoader, which owns them.
+ */
+class ResourceModule
+{
+public:
+    /// Maps and checks a library file; nullptr (and error) when it cannot be
+    /// read or is damaged in any way.
+    static std::unique_ptr<ResourceModule> fromFile(
+        const std::filesystem::path &path, std::string *error = nullptr);
+    /// Checks a library held in memory; the module keeps the bytes.
+    static std::unique_ptr<ResourceModule> fromBytes(
+        std::vector<std::uint8_t> bytes, std::string *error = nullptr);
+
+    const ResourceDirectory &directory() const { return m_directory; }
+    /// The file it was mapped from; empty for a library held in memory.
+    const std::filesystem::path &path() const { return m_path; }
+
+private:
+    ResourceModule(std::shared_ptr<const void> storage, ResourceDirectory directory,
+        std::filesystem::path path);
+
+    std::shared_ptr<const void> m_storage;
+    ResourceDirectory m_directory;
+    std::filesystem::path m_path;
+};
 
 /**
  * A read-only, seekable stream over one resource's data in place. The data
@@ -43,7 +75,7 @@ private:
 /**
  * The library search: finds and maps a resource library by its bare file name.
  * The real one looks in the executable's own folder, then in the installed data
- * folder. Tests hand the windows a stand-in (a missing library, a damaged one).
+ * folder. Tests hand the windows a stand-in (see ResourceLoaders.h).
  */
 class ResourceLoader
 {
@@ -54,12 +86,35 @@ public:
     virtual const ResourceModule *loadLibrary(std::string_view fileName) = 0;
 };
 
-/// The process-wide loader used by the program.
+/**
+ * Looks for a bare file name in a list of folders, in order; the first folder
+ * that has the file decides (a damaged file there is not passed over for a later
+ * one). Loaded modules are kept, and stay mapped, as long as the loader lives.
+ */
+class SearchPathResourceLoader : public ResourceLoader
+{
+public:
+    explicit SearchPathResourceLoader(std::vector<std::filesystem::path> folders);
+    const ResourceModule *loadLibrary(std::string_view fileName) override;
+    const std::vector<std::filesystem::path> &folders() const { return m_folders; }
+
+private:
+    std::vector<std::filesystem::path> m_folders;
+    std::mutex m_mutex;
+    std::map<std::string, std::unique_ptr<ResourceModule>, std::less<>> m_loaded;
+};
+
+/// The folders the program searches: the executable's own folder, then the
+/// installed data folder.
+std::vector<std::filesystem::path> resourceSearchFolders();
+
+/// The process-wide loader used by the program. It is never destroyed, so
+/// whatever it loaded stays mapped until the process ends.
 ResourceLoader &systemResourceLoader();
 
 /// Opens resource (id, type) of a module; nullptr when the module is null or the
 /// resource is absent.
-std::unique_ptr<ResourceStream> openResource(const ResourceModule *module, int id,
-                                             int type = RT_RCDATA);
+std::unique_ptr<ResourceStream> openResource(
+    const ResourceModule *module, int id, int type = RT_RCDATA);
 
 } // namespace dorvel::platform

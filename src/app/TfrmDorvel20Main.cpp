@@ -1,0 +1,355 @@
+#include "TfrmDorvel20Main.h"
+
+#include "ClickableImage.h"
+#include "DorvelApplication.h"
+#include "VolumeBar.h"
+#include "dialogs/TfrmSpieler.h"
+#include "game/TfrmDorvel20Game.h"
+#include "platform/Fonts.h"
+#include "platform/JpegDecoder.h"
+#include "platform/MessageBox.h"
+#include "platform/ResourceLibrary.h"
+#include "storage/ConfigRecord.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+
+#include <algorithm>
+#include <string>
+
+namespace dorvel::app {
+
+namespace {
+
+    // Resource IDs of the resource library.
+    constexpr int kBackgroundResource = 107;
+    constexpr int kConfirmResource = 115;
+    constexpr int kClickResource = 116;
+    constexpr int kMusicResource = 117;
+
+    // At most this many playbacks of one sample at a time.
+    constexpr std::uint32_t kMaxPlaybacks = 3;
+
+    QPixmap programPicture(int id)
+    {
+        return QPixmap(QStringLiteral(":/pictures/%1.bmp").arg(id));
+    }
+
+} // namespace
+
+QString libraryMissingText()
+{
+    return QStringLiteral("Kann redizo.dll nicht finden !!!") + platform::kLineBreak
+        + QStringLiteral("Halvenor Dorvel wird beendet.");
+}
+
+TfrmDorvel20Main::TfrmDorvel20Main(platform::SoundLibrary &sound,
+    platform::ResourceLoader &resources, platform::Clock &clock,
+    platform::DisplayModes &displayModes, QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
+    , GLFullScreenViewer1(displayModes)
+    , m_sound(sound)
+    , m_resources(resources)
+    , m_clock(clock)
+{
+    setObjectName(QStringLiteral("frmDorvel20Main"));
+    setWindowTitle(kApplicationTitle);
+    setFixedSize(800, 600);
+    move(kDesignedPosition);
+    setFont(platform::tahoma(8));
+    QPalette black = palette();
+    black.setColor(QPalette::Window, Qt::black);
+    setPalette(black);
+    setAutoFillBackground(true);
+    setFocusPolicy(Qt::StrongFocus);
+    createControls();
+    FormCreate();
+}
+
+TfrmDorvel20Main::~TfrmDorvel20Main() = default;
+
+void TfrmDorvel20Main::createControls()
+{
+    imgHintergrund = new QLabel(this);
+    imgHintergrund->setObjectName(QStringLiteral("imgHintergrund"));
+    imgHintergrund->setGeometry(0, 0, 800, 600);
+    imgHintergrund->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    auto picture = [this](const char *name, int left, int top, int width, int height) {
+        auto *image = new ClickableImage(this);
+        image->setObjectName(QString::fromLatin1(name));
+        image->setGeometry(left, top, width, height);
+        return image;
+    };
+    imgSpieler = picture("imgSpieler", 464, 304, 80, 80);
+    imgOK = picture("imgOK", 576, 309, 70, 70);
+    imgOK->setTransparentPicture(QPixmap(QStringLiteral(":/pictures/ok.bmp")));
+    imgMusic = picture("imgMusic", 193, 405, 156, 46);
+    imgSound = picture("imgSound", 451, 405, 156, 46);
+
+    Label1 = new QLabel(QStringLiteral("V.2.0.2"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(756, 4, 36, 13);
+    QPalette text = Label1->palette();
+    text.setColor(QPalette::WindowText, QApplication::palette().color(QPalette::WindowText));
+    Label1->setPalette(text);
+
+    pgbLaut = new VolumeBar(this);
+    pgbLaut->setObjectName(QStringLiteral("pgbLaut"));
+    pgbLaut->setGeometry(317, 482, 300, 16);
+
+    connect(imgSpieler, &ClickableImage::clicked, this, [this] { imgSpielerClick(); });
+    connect(imgOK, &ClickableImage::clicked, this, [this] { imgOKClick(); });
+    connect(imgMusic, &ClickableImage::clicked, this, [this] { imgMusicClick(); });
+    connect(imgSound, &ClickableImage::clicked, this, [this] { imgSoundClick(); });
+    connect(pgbLaut, &VolumeBar::mouseMoved, this,
+        [this](Qt::MouseButtons buttons, int x, int y) { pgbLautMouseMove(buttons, x, y); });
+}
+
+void TfrmDorvel20Main::endProgram(int code)
+{
+    m_startFailed = true;
+    m_exitCode = code;
+}
+
+void TfrmDorvel20Main::FormCreate()
+{
+    playerCount = 1;
+
+    const platform::ResourceModule *library
+        = m_resources.loadLibrary(platform::kResourceLibraryName);
+    if (library == nullptr) {
+        platform::showMessage(nullptr, platform::MessageKind::Error, libraryMissingText());
+        endProgram(kExitFatal);
+        return;
+    }
+
+    if (auto stream = platform::openResource(library, kBackgroundResource)) {
+        const QImage background = platform::decodeJpeg(stream->memory(), stream->size());
+        imgHintergrund->setPixmap(QPixmap::fromImage(background));
+    }
+
+    for (int n = 1; n <= 4; ++n)
+        playerCountPictures[n] = programPicture(108 + n);
+    offPicture = programPicture(114);
+    imgSpieler->setTransparentPicture(playerCountPictures[1]);
+
+    if (m_sound.BASS_GetVersion() != platform::kBassVersion17) {
+        platform::showMessage(nullptr, platform::MessageKind::Error,
+            QStringLiteral("BASS version 1.7 konnte nicht geladen werden."));
+        endProgram(kExitFatal);
+        return;
+    }
+
+    soundAvailable = m_sound.BASS_Init(-1, 44100, 0, this) != 0;
+    if (!soundAvailable) {
+        soundOn = false;
+        musicOn = false;
+        const QString br = platform::kLineBreak;
+        platform::showMessage(nullptr, platform::MessageKind::Information,
+            QStringLiteral("Hallo !") + br + br
+                + QStringLiteral("Halvenor Dorvel konnte auf deinem System") + br
+                + QStringLiteral("keine Soundkarte erkennen !") + br
+                + QStringLiteral("Das Spiel wird deshalb ohne akustische") + br
+                + QStringLiteral("Signale gestartet.") + br + br + QStringLiteral("Viel Spaß,") + br
+                + QStringLiteral("Halvenor"));
+        setConfig();
+    } else {
+        storage::ConfigRecord record {};
+        storage::readConfig(storage::kConfigFileName, record);
+        soundOn = record.soundOn != 0;
+        musicOn = record.musicOn != 0;
+        m_soundStreams[0] = platform::openResource(library, kConfirmResource);
+        m_soundStreams[1] = platform::openResource(library, kClickResource);
+        m_soundStreams[2] = platform::openResource(library, kMusicResource);
+    }
+
+    if (soundAvailable) {
+        m_sound.BASS_Start();
+        auto load = [this](const std::unique_ptr<platform::ResourceStream> &stream,
+                        std::uint32_t flags) -> platform::HSAMPLE {
+            if (!stream)
+                return 0;
+            return m_sound.BASS_SampleLoad(-1, stream->memory(), 0,
+                static_cast<std::uint32_t>(stream->size()), kMaxPlaybacks, flags);
+        };
+        musicSample = load(m_soundStreams[2], platform::BASS_SAMPLE_LOOP);
+        clickSample = load(m_soundStreams[1], platform::BASS_SAMPLE_OVER_POS);
+        confirmSample = load(m_soundStreams[0], platform::BASS_SAMPLE_OVER_POS);
+        pgbLaut->setValue(m_sound.BASS_GetVolume());
+    }
+
+    // A display without 800×600 ends the start-up here: the start screen opens
+    // where it was designed, silent, with both switch pictures empty.
+    if (!runHandler(nullptr, [this] { GLFullScreenViewer1.activate(); }))
+        return;
+
+    move(0, 0);
+
+    if (soundAvailable && musicOn) {
+        m_sound.BASS_SamplePlay(musicSample);
+        imgMusic->setTransparentPicture({});
+    } else {
+        imgMusic->setTransparentPicture(offPicture);
+    }
+    if (soundAvailable && soundOn)
+        imgSound->setTransparentPicture({});
+    else
+        imgSound->setTransparentPicture(offPicture);
+}
+
+void TfrmDorvel20Main::playSound(platform::HSAMPLE sample, bool switchOn)
+{
+    if (soundAvailable && switchOn)
+        m_sound.BASS_SamplePlay(sample);
+}
+
+void TfrmDorvel20Main::imgSpielerClick()
+{
+    playerCount = playerCount + 1;
+    if (playerCount == 5)
+        playerCount = 1;
+    imgSpieler->setTransparentPicture(playerCountPictures[playerCount]);
+    playSound(clickSample, soundOn);
+}
+
+void TfrmDorvel20Main::imgSoundClick()
+{
+    if (!soundAvailable)
+        return;
+    if (soundOn) {
+        imgSound->setTransparentPicture(offPicture);
+    } else {
+        imgSound->setTransparentPicture({});
+        m_sound.BASS_SamplePlay(confirmSample);
+    }
+    soundOn = !soundOn;
+}
+
+void TfrmDorvel20Main::imgMusicClick()
+{
+    if (!soundAvailable)
+        return;
+    if (musicOn) {
+        imgMusic->setTransparentPicture(offPicture);
+        m_sound.BASS_SampleStop(musicSample);
+    } else {
+        imgMusic->setTransparentPicture({});
+        m_sound.BASS_SamplePlay(musicSample);
+    }
+    musicOn = !musicOn;
+}
+
+void TfrmDorvel20Main::pgbLautMouseMove(Qt::MouseButtons buttons, int x, int)
+{
+    if (!(buttons & Qt::LeftButton))
+        return;
+    // C++ division truncates towards zero, as the volume has always been taken:
+    // -1 and -2 give 0, -3 gives -1. The sound library gets the value as it is;
+    // the bar, like any progress bar, shows it within its range.
+    const int volume = x / 3;
+    m_sound.BASS_SetVolume(volume);
+    pgbLaut->setValue(std::clamp(volume, pgbLaut->minimum(), pgbLaut->maximum()));
+}
+
+void TfrmDorvel20Main::FormKeyDown(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        close();
+        return;
+    }
+    event->ignore();
+}
+
+void TfrmDorvel20Main::keyPressEvent(QKeyEvent *event)
+{
+    FormKeyDown(event);
+}
+
+void TfrmDorvel20Main::imgOKClick()
+{
+    if (soundAvailable && musicOn)
+        m_sound.BASS_SampleStop(musicSample);
+    playSound(confirmSample, soundOn);
+
+    {
+        auto names = std::make_unique<dialogs::TfrmSpieler>(m_resources);
+        if (names->libraryMissing()) {
+            // The dialog has said so; the program ends as at start-up.
+            names.reset();
+            m_exitCode = kExitFatal;
+            close();
+            return;
+        }
+        names->playerCount = playerCount;
+        if (names->exec() == dialogs::TfrmSpieler::kResultOk) {
+            auto table = std::make_unique<game::TfrmDorvel20Game>(m_sound, m_resources, m_clock);
+            table->soundAvailable = soundAvailable;
+            table->soundOn = soundOn;
+            table->musicOn = musicOn;
+            table->musicSample = musicSample;
+            table->clickSample = clickSample;
+            for (int n = 1; n <= 4; ++n) {
+                const auto *field
+                    = names->findChild<QLineEdit *>(QStringLiteral("efdSpieler%1").arg(n));
+                auto *header = table->findChild<QLabel *>(QStringLiteral("lblSpieler%1").arg(n));
+                if (field != nullptr && header != nullptr)
+                    header->setText(field->text());
+            }
+            table->playerCount = playerCount;
+            table->loadGameSounds();
+            table->clearScoreSheet();
+            table->nextTurn();
+            names.reset();
+            table->exec();
+        }
+    }
+
+    if (soundAvailable && musicOn)
+        m_sound.BASS_SamplePlay(musicSample);
+}
+
+void TfrmDorvel20Main::setConfig()
+{
+    storage::ConfigRecord record {};
+    storage::readConfig(storage::kConfigFileName, record);
+    record.soundOn = soundOn ? 1 : 0;
+    record.musicOn = musicOn ? 1 : 0;
+    storage::writeConfig(storage::kConfigFileName, record);
+}
+
+void TfrmDorvel20Main::FormClose()
+{
+    setConfig();
+
+    for (QPixmap &picture : playerCountPictures)
+        picture = QPixmap();
+    offPicture = QPixmap();
+
+    if (soundAvailable) {
+        m_sound.BASS_Stop();
+        m_sound.BASS_SampleFree(musicSample);
+        m_sound.BASS_SampleFree(clickSample);
+        m_sound.BASS_SampleFree(confirmSample);
+        musicSample = clickSample = confirmSample = 0;
+        m_sound.BASS_Free();
+        m_soundStreams[2].reset();
+        m_soundStreams[1].reset();
+        m_soundStreams[0].reset();
+    }
+}
+
+void TfrmDorvel20Main::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    if (m_closed)
+        return;
+    m_closed = true;
+    FormClose();
+    Q_EMIT closed();
+}
+
+} // namespace dorvel::app

@@ -1,0 +1,148 @@
+#pragma once
+
+// Stand-ins shared by the start-screen and names-dialog tests: a display whose
+// modes are given, a message recorder, a small resource library and a driver for
+// modal windows.
+
+#include "platform/DisplayMode.h"
+#include "platform/MessageBox.h"
+#include "platform/ResourceLoaders.h"
+#include "storage/ConfigRecord.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QImage>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace dorvel::test {
+
+/// A display with a given list of modes that records what is asked of it.
+class RecordingDisplayModes final : public platform::DisplayModes
+{
+public:
+    std::vector<platform::DisplayMode> available { { 1024, 768, 24 }, { 800, 600, 24 } };
+    platform::DisplayMode shown { 1024, 768, 24 };
+    std::vector<std::string> calls;
+
+    std::vector<platform::DisplayMode> modes() override { return available; }
+    platform::DisplayMode current() override { return shown; }
+    bool switchTemporarily(const platform::DisplayMode &mode) override
+    {
+        calls.push_back("switch(" + std::to_string(mode.width) + "x" + std::to_string(mode.height)
+            + "x" + std::to_string(mode.depth) + ")");
+        return true;
+    }
+    void restore() override { calls.push_back("restore"); }
+};
+
+struct RecordedMessage
+{
+    platform::MessageKind kind;
+    QString title;
+    QString text;
+};
+
+/// Records message boxes instead of showing them, for its lifetime.
+class MessageRecorder
+{
+public:
+    MessageRecorder()
+    {
+        platform::setMessageHook(
+            [this](platform::MessageKind kind, const QString &title, const QString &text) {
+                messages.push_back({ kind, title, text });
+            });
+    }
+    ~MessageRecorder() { platform::setMessageHook({}); }
+    MessageRecorder(const MessageRecorder &) = delete;
+    MessageRecorder &operator=(const MessageRecorder &) = delete;
+
+    std::vector<RecordedMessage> messages;
+};
+
+inline std::vector<std::uint8_t> jpegOf(int width, int height, QColor colour)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(colour);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPG");
+    return { bytes.begin(), bytes.end() };
+}
+
+/// The resources the start screen and the names dialog open: the two
+/// backgrounds and three "sounds" whose lengths tell them apart (1150, 1160 and
+/// 1170 bytes for 115, 116 and 117).
+inline platform::MemoryResourceLoader smallLibrary()
+{
+    std::map<int, std::vector<std::uint8_t>> resources;
+    resources[107] = jpegOf(800, 600, QColor(10, 80, 30));
+    resources[113] = jpegOf(212, 166, QColor(60, 40, 20));
+    resources[115] = std::vector<std::uint8_t>(1150, 1);
+    resources[116] = std::vector<std::uint8_t>(1160, 2);
+    resources[117] = std::vector<std::uint8_t>(1170, 3);
+    return platform::MemoryResourceLoader(resources);
+}
+
+/// Writes `record` as "dorvel.cfg" in the current folder.
+inline void writeConfigFile(const storage::ConfigRecord &record)
+{
+    const auto bytes = record.toBytes();
+    std::ofstream(storage::kConfigFileName, std::ios::binary)
+        .write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+inline std::vector<std::uint8_t> configFileBytes()
+{
+    std::ifstream in(storage::kConfigFileName, std::ios::binary);
+    return { std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>() };
+}
+
+/// A record with the given switches and recognisable high-score bytes,
+/// fillers included.
+inline storage::ConfigRecord sampleRecord(std::uint8_t sound, std::uint8_t music)
+{
+    std::array<std::uint8_t, 324> bytes {};
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<std::uint8_t>(i * 7 + 3);
+    bytes[0] = sound;
+    bytes[1] = music;
+    return storage::ConfigRecord::fromBytes(bytes);
+}
+
+/**
+ * Runs `action` on each modal window that appears while `trigger` runs: a short
+ * timer looks for QApplication::activeModalWidget() and hands it over once.
+ * The action must close the window (or the next one must be handled by a later
+ * entry of `actions`).
+ */
+inline void withModals(
+    std::vector<std::function<void(QWidget *)>> actions, const std::function<void()> &trigger)
+{
+    std::size_t next = 0;
+    QPointer<QWidget> handled;
+    QTimer timer;
+    timer.setInterval(20);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (modal == nullptr || modal == handled || next >= actions.size())
+            return;
+        handled = modal;
+        actions[next++](modal);
+    });
+    timer.start();
+    trigger();
+    timer.stop();
+}
+
+} // namespace dorvel::test

@@ -1,0 +1,311 @@
+// The dice view on a real X display: its GL matrices are the ones picking uses,
+// it draws every die where expected showing the thrown face, held dice smaller
+// and grey, picking agrees with the drawn pixels, scene changes coalesce into
+// one redraw, and mouse presses come out as mouseDown in view pixels.
+#include "DiceTestSupport.h"
+
+#include "dice3d/DiceRenderer.h"
+#include "dice3d/DiceView.h"
+#include "dice3d/Picking.h"
+#include "dice3d/Projection.h"
+
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <set>
+
+using namespace dorvel::dice3d;
+using namespace dorvel::dice3d::testing;
+
+namespace {
+
+constexpr int kWidth = 150;
+constexpr int kHeight = 425;
+
+QPoint pixelOf(const DiceScene &scene, Vector3 p)
+{
+    const Projection projection = Projection::forView(scene.camera(), kWidth, kHeight);
+    const Vector4 c = (projection.matrix() * viewMatrix(scene.camera())).map(p);
+    return { static_cast<int>(std::lround((c.x / c.w + 1.0) * 0.5 * kWidth)),
+        static_cast<int>(std::lround((1.0 - c.y / c.w) * 0.5 * kHeight)) };
+}
+
+void expectSameMatrix(const double *gl, const Matrix4 &ours)
+{
+    for (int i = 0; i < 16; ++i)
+        EXPECT_NEAR(gl[i], ours.m[static_cast<std::size_t>(i)], 1e-5 * (1.0 + std::abs(gl[i])))
+            << i;
+}
+
+struct Blob
+{
+    int size = 0;
+    double x = 0;
+    double y = 0; // centroid relative to the search centre, y down
+};
+
+// The pips of the die face around `centre`: connected dark areas.
+std::vector<Blob> pipsAround(const QImage &image, QPoint centre, int radius = 16)
+{
+    const int side = 2 * radius + 1;
+    std::vector<int> label(static_cast<std::size_t>(side * side), -1);
+    const auto dark = [&](int dx, int dy) {
+        const QRgb p = image.pixel(centre.x() + dx, centre.y() + dy);
+        return 0.3 * qRed(p) + 0.59 * qGreen(p) + 0.11 * qBlue(p) < 60.0;
+    };
+    std::vector<Blob> blobs;
+    for (int sy = -radius; sy <= radius; ++sy) {
+        for (int sx = -radius; sx <= radius; ++sx) {
+            const auto at = [&](int x, int y) -> int & {
+                return label[static_cast<std::size_t>((y + radius) * side + x + radius)];
+            };
+            if (at(sx, sy) >= 0 || !dark(sx, sy))
+                continue;
+            Blob blob;
+            std::vector<QPoint> stack { { sx, sy } };
+            at(sx, sy) = static_cast<int>(blobs.size());
+            while (!stack.empty()) {
+                const QPoint p = stack.back();
+                stack.pop_back();
+                ++blob.size;
+                blob.x += p.x();
+                blob.y += p.y();
+                for (const QPoint d :
+                    { QPoint(1, 0), QPoint(-1, 0), QPoint(0, 1), QPoint(0, -1) }) {
+                    const QPoint q = p + d;
+                    if (std::abs(q.x()) > radius || std::abs(q.y()) > radius
+                        || at(q.x(), q.y()) >= 0 || !dark(q.x(), q.y()))
+                        continue;
+                    at(q.x(), q.y()) = static_cast<int>(blobs.size());
+                    stack.push_back(q);
+                }
+            }
+            blob.x /= blob.size;
+            blob.y /= blob.size;
+            if (blob.size >= 4)
+                blobs.push_back(blob);
+        }
+    }
+    return blobs;
+}
+
+class DiceViewTest : public ::testing::Test
+{
+protected:
+    DiceViewTest()
+        : view(scene)
+    {
+        loadDice(scene);
+        view.resize(kWidth, kHeight);
+    }
+    void hold(int n)
+    {
+        scene.die(n).setPositionZ(-4);
+        scene.die(n).setLibMaterialName(QStringLiteral("wuerfel2"));
+    }
+
+    DiceScene scene;
+    DiceView view;
+};
+
+} // namespace
+
+TEST(DiceGL, PickingUsesTheMatricesGLBuilds)
+{
+    QOpenGLContext context;
+    ASSERT_TRUE(context.create());
+    QOffscreenSurface surface;
+    surface.setFormat(context.format());
+    surface.create();
+    ASSERT_TRUE(context.makeCurrent(&surface));
+
+    const Camera camera;
+    const Projection p = Projection::forView(camera, kWidth, kHeight);
+    double gl[16];
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glFrustum(p.left, p.right, p.bottom, p.top, p.nearPlane, p.farPlane);
+    glGetDoublev(GL_PROJECTION_MATRIX, gl);
+    expectSameMatrix(gl, p.matrix());
+
+    GLint viewport[4] = { 0, 0, kWidth, kHeight };
+    glLoadIdentity();
+    gluPickMatrix(40, 300, 2, 2, viewport);
+    glGetDoublev(GL_PROJECTION_MATRIX, gl);
+    expectSameMatrix(gl, pickMatrix(40, 300, 2, 2, kWidth, kHeight));
+
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    gluLookAt(0, 0, 25, 0, 0, 24, 0, 1, 0);
+    glGetDoublev(GL_MODELVIEW_MATRIX, gl);
+    expectSameMatrix(gl, viewMatrix(camera));
+    context.doneCurrent();
+}
+
+TEST_F(DiceViewTest, EachDieShowsTheThrownFaceAtItsPlace)
+{
+    view.setObjectName(QStringLiteral("GLSceneViewer1"));
+    for (int value = 1; value <= 6; ++value) {
+        SCOPED_TRACE(value);
+        for (int n = 1; n <= 5; ++n)
+            showValue(scene.die(n), value);
+        const QImage image = view.renderToImage();
+        ASSERT_EQ(image.size(), QSize(kWidth, kHeight));
+        for (int n = 1; n <= 5; ++n) {
+            SCOPED_TRACE(n);
+            const std::vector<Blob> pips
+                = pipsAround(image, pixelOf(scene, scene.die(n).Position()));
+            ASSERT_EQ(static_cast<int>(pips.size()), value);
+            // The patterns' orientation: the 2 and 3 run from top left to bottom
+            // right, the 6 lies in two rows of three.
+            std::vector<Blob> sorted = pips;
+            std::sort(sorted.begin(), sorted.end(),
+                [](const Blob &a, const Blob &b) { return a.x < b.x; });
+            if (value == 2 || value == 3) {
+                for (std::size_t i = 1; i < sorted.size(); ++i) {
+                    EXPECT_GT(sorted[i].x - sorted[i - 1].x, 6.0);
+                    EXPECT_GT(sorted[i].y - sorted[i - 1].y, 6.0);
+                }
+            }
+            if (value == 6) {
+                std::vector<double> ys;
+                for (const Blob &b : pips)
+                    ys.push_back(b.y);
+                std::sort(ys.begin(), ys.end());
+                EXPECT_LT(ys[2] - ys[0], 2.5);
+                EXPECT_GT(ys[3] - ys[2], 12.0);
+                EXPECT_LT(ys[5] - ys[3], 2.5);
+                EXPECT_GT(sorted[2].x - sorted[1].x, 6.0);
+                EXPECT_GT(sorted[4].x - sorted[3].x, 6.0);
+            }
+        }
+    }
+}
+
+TEST_F(DiceViewTest, WoodenDiceOnMarbleAndHeldDiceSmallerAndGrey)
+{
+    for (int n = 1; n <= 5; ++n)
+        showValue(scene.die(n), 4);
+    hold(3);
+    const QImage image = view.renderToImage();
+    const QImage ids = view.renderObjectIds();
+    ASSERT_FALSE(image.isNull());
+    ASSERT_FALSE(ids.isNull());
+
+    std::map<QRgb, int> area;
+    std::map<QRgb, double> warmth; // mean red minus blue of the drawn pixels
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            const QRgb id = ids.pixel(x, y) & 0xFFFFFF;
+            const QRgb p = image.pixel(x, y);
+            ++area[id];
+            warmth[id] += qRed(p) - qBlue(p);
+            // The slab fills the view: nothing is left black.
+            if (id == DiceRenderer::objectIdColour(5)) {
+                ASSERT_GT(qRed(p) + qGreen(p) + qBlue(p), 60) << x << "," << y;
+            }
+        }
+    }
+    const auto idOf = [](int index) { return DiceRenderer::objectIdColour(index); };
+    ASSERT_EQ(area.size(), 6u) << "five dice and the slab";
+    const int free = area[idOf(1)];
+    const int held = area[idOf(2)];
+    // Seen from 29 instead of 24.5 units away: (24.5 / 29)² of the area.
+    EXPECT_NEAR(static_cast<double>(held) / free, 0.714, 0.05);
+    EXPECT_GT(warmth[idOf(1)] / free, 40.0) << "free dice are golden brown";
+    EXPECT_LT(std::abs(warmth[idOf(2)] / held), 12.0) << "held dice are grey";
+    EXPECT_LT(std::abs(warmth[idOf(5)] / area[idOf(5)]), 40.0) << "the marble is grey-brown";
+    // The held die still shows its face.
+    EXPECT_EQ(pipsAround(image, pixelOf(scene, scene.die(3).Position()), 13).size(), 4u);
+}
+
+TEST_F(DiceViewTest, PickingAgreesWithTheDrawnPixels)
+{
+    for (int n = 1; n <= 5; ++n) {
+        scene.die(n).setPitchAngle(static_cast<float>(25 * n));
+        scene.die(n).setTurnAngle(static_cast<float>(-40 * n));
+    }
+    hold(4);
+    const QImage ids = view.renderObjectIds();
+    ASSERT_FALSE(ids.isNull());
+    std::map<QRgb, SceneObject *> byColour;
+    int index = 0;
+    for (SceneObject *object : scene.objects())
+        byColour[DiceRenderer::objectIdColour(index++)] = object;
+
+    int checked = 0;
+    const auto uniformAround = [&](int x, int y, QRgb c) {
+        for (int dy = -2; dy <= 1; ++dy) {
+            for (int dx = -2; dx <= 1; ++dx) {
+                if (!ids.valid(x + dx, y + dy) || (ids.pixel(x + dx, y + dy) & 0xFFFFFF) != c)
+                    return false;
+            }
+        }
+        return true;
+    };
+    for (int y = 2; y < kHeight - 1; y += 4) {
+        for (int x = 2; x < kWidth - 1; x += 4) {
+            // The 2 × 2 box at (x, y) covers the centres of pixels x-1..x,
+            // y-1..y; near an outline a sliver of the other object may reach
+            // into the box between them, so outlines are left out.
+            const QRgb c = ids.pixel(x, y) & 0xFFFFFF;
+            if (!uniformAround(x, y, c))
+                continue;
+            ASSERT_TRUE(byColour.count(c)) << x << "," << y;
+            ASSERT_EQ(view.pick(x, y), byColour[c]) << x << "," << y;
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 3000);
+}
+
+TEST_F(DiceViewTest, OnScreenChangesCoalesceAndPressesAreReported)
+{
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    QTRY_VERIFY(view.framesDrawn() > 0);
+    const QImage onScreen = view.grabFramebuffer();
+    ASSERT_EQ(onScreen.size(), QSize(kWidth, kHeight));
+    const QImage offScreen = view.renderToImage();
+    // Same drawing; only the colour depth may differ.
+    double difference = 0;
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            const QRgb a = onScreen.pixel(x, y);
+            const QRgb b = offScreen.pixel(x, y);
+            difference += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b))
+                + std::abs(qBlue(a) - qBlue(b));
+        }
+    }
+    EXPECT_LT(difference / (kWidth * kHeight * 3), 6.0);
+
+    // Ten changes in one handler: one frame.
+    const int before = view.framesDrawn();
+    for (int n = 1; n <= 5; ++n) {
+        scene.die(n).setPitchAngle(45);
+        scene.die(n).setTurnAngle(30);
+    }
+    QTRY_COMPARE(view.framesDrawn(), before + 1);
+    EXPECT_FALSE(QTest::qWaitFor([&] { return view.framesDrawn() > before + 1; }, 100));
+
+    QSignalSpy presses(&view, &DiceView::mouseDown);
+    QTest::mouseClick(view.glWindow(), Qt::RightButton, Qt::ShiftModifier, QPoint(20, 300));
+    QTRY_COMPARE(presses.count(), 1);
+    EXPECT_EQ(presses.at(0).at(0).value<Qt::MouseButton>(), Qt::RightButton);
+    EXPECT_EQ(presses.at(0).at(1).value<Qt::KeyboardModifiers>(), Qt::ShiftModifier);
+    EXPECT_EQ(presses.at(0).at(2).toInt(), 20);
+    EXPECT_EQ(presses.at(0).at(3).toInt(), 300);
+    QTest::mouseClick(&view, Qt::LeftButton, Qt::NoModifier, QPoint(75, 100));
+    ASSERT_EQ(presses.count(), 2);
+    EXPECT_EQ(presses.at(1).at(2).toInt(), 75);
+    EXPECT_EQ(presses.at(1).at(3).toInt(), 100);
+}

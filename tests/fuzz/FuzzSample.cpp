@@ -1,0 +1,12 @@
+// Arbitrary bytes handed to the sound layer as a sample.
+#include "platform/SampleDecoder.h"
+
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    const auto pcm = dorvel::platform::decodeSample(data, size);
+    if (pcm && pcm->samples.size() > dorvel::platform::kMaxDecodedSamples)
+        std::abort();
+    return 0;
+}

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace dorvel::test {
+
+/// Containers and encodings the sound tests write their tones in.
+enum class SoundFormat { Wav16, Wav8, WavFloat, Flac, OggVorbis };
+
+/// A sine tone written with libsndfile into memory, the same shape a resource
+/// of the resource library has.
+std::vector<unsigned char> makeTone(SoundFormat format, double frequency, double seconds,
+    int channels = 1, int rate = 44100, double amplitude = 0.5);
+
+/// Chooses the OpenAL Soft back-end for this process; call before the first device opens.
+void useOpenAlDriver(const char *driver);
+
+} // namespace dorvel::test
