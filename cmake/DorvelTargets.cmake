@@ -46,8 +46,15 @@ endfunction()
 # Qt generators run on the offscreen platform so they need no display.
 function(dorvel_generate name)
   cmake_parse_arguments(ARG "" "TOOL" "OUTPUTS;ARGS" ${ARGN})
+  set(folders)
+  foreach(output ${ARG_OUTPUTS})
+    get_filename_component(folder ${output} DIRECTORY)
+    list(APPEND folders ${folder})
+  endforeach()
+  list(REMOVE_DUPLICATES folders)
   add_custom_command(
     OUTPUT ${ARG_OUTPUTS}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${folders}
     COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen $<TARGET_FILE:${ARG_TOOL}> ${ARG_ARGS}
     DEPENDS ${ARG_TOOL}
     COMMENT "Generating ${name}"

@@ -54,12 +54,19 @@ inline double maximum(const std::vector<double> &values)
     return values.empty() ? std::nan("") : *std::max_element(values.begin(), values.end());
 }
 
+/// Appended to every measure's name (e.g. " (LP_NUM_THREADS=0)"), empty by default.
+inline std::string &rowSuffix()
+{
+    static std::string suffix;
+    return suffix;
+}
+
 /// One row of the result table.
 inline void printRow(const std::string &measure, double median, double low, double high,
                      const std::string &unit, const std::string &spread, std::size_t n,
                      const std::string &goal)
 {
-    std::printf("ROW\t%s\t%.3f\t%.3f\t%.3f\t%s\t%s\t%zu\t%s\n", measure.c_str(), median, low,
+    std::printf("ROW\t%s\t%.3f\t%.3f\t%.3f\t%s\t%s\t%zu\t%s\n", (measure + rowSuffix()).c_str(), median, low,
                 high, unit.c_str(), spread.c_str(), n, goal.c_str());
     std::fflush(stdout);
 }

@@ -28,6 +28,7 @@
 #include "platform/ResourceLibrary.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QEvent>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
@@ -36,6 +37,7 @@
 #include <QOpenGLWindow>
 #include <QPointer>
 #include <QPushButton>
+#include <QThread>
 #include <QTimer>
 
 #include <array>
@@ -639,6 +641,96 @@ int ticks(int count)
     bench::printValueRow("  dice frames drawn per tick", static_cast<double>(frames) / static_cast<double>(intervals.size()), "", "1");
     bench::printValueRow("  CPU while rolling (whole process)",
                          100.0 * static_cast<double>(cpu1 - cpu0) / 1e6 / (span + 300.0), "%", "-");
+
+    // Control: the same timer with an empty handler and no view, so the timer's
+    // own accuracy shows apart from the drawing.
+    dice3d::TAsyncTimer bare;
+    bare.setInterval(10);
+    std::vector<long long> bareAt;
+    QEventLoop bareLoop;
+    bare.OnTimer = [&](dice3d::TAsyncTimer *sender) {
+        bareAt.push_back(monotonicNs());
+        if (static_cast<int>(bareAt.size()) > count) {
+            sender->setEnabled(false);
+            bareLoop.quit();
+        }
+    };
+    bare.setEnabled(true);
+    QTimer::singleShot(count * 10 + 30000, &bareLoop, &QEventLoop::quit);
+    bareLoop.exec();
+    std::vector<double> bareIntervals;
+    for (std::size_t i = 1; i < bareAt.size(); ++i)
+        bareIntervals.push_back(ms(bareAt[i] - bareAt[i - 1]));
+    if (!bareIntervals.empty()) {
+        const double bareNominal = 10.0 * static_cast<double>(bareIntervals.size());
+        bench::printRow("  control: timer alone, no drawing", bench::quantile(bareIntervals, 0.5),
+                        bench::quantile(bareIntervals, 0.5), bench::quantile(bareIntervals, 0.99), "ms",
+                        "p50/p99", bareIntervals.size(), "-");
+        bench::printValueRow("  control: largest interval", bench::maximum(bareIntervals), "ms", "-");
+        bench::printValueRow("  control: drift", 100.0 * (ms(bareAt.back() - bareAt.front()) - bareNominal) / bareNominal, "%", "-");
+    }
+    return 0;
+}
+
+// --- the sound layer at rest --------------------------------------------------
+
+long long residentKb()
+{
+    std::FILE *file = std::fopen("/proc/self/status", "r");
+    if (!file)
+        return -1;
+    char line[256];
+    long long kb = -1;
+    while (std::fgets(line, sizeof line, file)) {
+        if (std::sscanf(line, "VmRSS: %lld kB", &kb) == 1)
+            break;
+    }
+    std::fclose(file);
+    return kb;
+}
+
+/// What the sound layer costs while nothing plays: memory of the music sample,
+/// and CPU over a few seconds with the output device running and paused.
+int soundAtRest(int seconds)
+{
+    auto sound = platform::createOpenAlSoundLibrary();
+    const long long rss0 = residentKb();
+    if (sound->BASS_Init(-1, 44100, 0, nullptr) == 0)
+        throw std::runtime_error("no sound device (set ALSOFT_DRIVERS=null)");
+    sound->BASS_Start();
+    const long long rss1 = residentKb();
+    const platform::ResourceModule *module
+        = platform::systemResourceLoader().loadLibrary(platform::kResourceLibraryName);
+    auto music = platform::openResource(module, 117);
+    if (!music)
+        throw std::runtime_error("no music resource");
+    const long long cpuLoad = bench::processCpuNs();
+    const long long wallLoad = monotonicNs();
+    const platform::HSAMPLE sample = sound->BASS_SampleLoad(1, music->memory(), 0,
+        static_cast<std::uint32_t>(music->size()), 3, platform::BASS_SAMPLE_LOOP);
+    const double loadWall = ms(monotonicNs() - wallLoad);
+    const double loadCpu = ms(bench::processCpuNs() - cpuLoad);
+    const long long rss2 = residentKb();
+
+    auto idleCpu = [&] {
+        const long long cpu0 = bench::processCpuNs();
+        const long long t0 = monotonicNs();
+        QThread::sleep(static_cast<unsigned long>(seconds));
+        return 100.0 * static_cast<double>(bench::processCpuNs() - cpu0)
+            / static_cast<double>(monotonicNs() - t0);
+    };
+    const double running = idleCpu();
+    sound->BASS_Stop(); // pauses the output device (ALC_SOFT_pause_device)
+    const double paused = idleCpu();
+    sound->BASS_SampleFree(sample);
+    sound->BASS_Free();
+
+    bench::printValueRow("Sound: music sample load (decode, 64 s Ogg)", loadWall, "ms", "-");
+    bench::printValueRow("  CPU of that load", loadCpu, "ms", "-");
+    bench::printValueRow("  resident memory added by the output device", static_cast<double>(rss1 - rss0) / 1024.0, "MB", "-");
+    bench::printValueRow("  resident memory added by the music sample", static_cast<double>(rss2 - rss1) / 1024.0, "MB", "-");
+    bench::printValueRow("Sound idle CPU, nothing playing, device running", running, "%", "< 0.5");
+    bench::printValueRow("  what if the device is paused (BASS_Stop)", paused, "%", "< 0.5");
     return 0;
 }
 
@@ -646,8 +738,8 @@ int ticks(int count)
 
 /// Plays one game of one player: each turn one roll (50 ticks), stop, settle,
 /// then the free row that scores most. Ticks come from the real timer, or
-/// `direct`ly by calling the tick handler followed by one pass of the event loop
-/// (so the view still draws each tick).
+/// `direct`ly by calling the tick handler and then running the event loop until
+/// the view has drawn the frame that tick asked for (no waiting for the 10 ms).
 int wholeGame(bool direct)
 {
     bench::TimedSoundLibrary sound(platform::createOpenAlSoundLibrary());
@@ -679,15 +771,21 @@ int wholeGame(bool direct)
     };
     if (direct)
         table->AsyncTimer1.OnTimer = nullptr; // the real timer's ticks do nothing
+    // Wakes the event loop now and then, so that waiting for a frame that never
+    // comes (a tick that changed nothing) ends.
+    QTimer wakeUp;
+    if (direct)
+        wakeUp.start(20);
 
     auto tick = [&] {
         if (direct) {
             ++ticksRun;
+            const int before = table->GLSceneViewer1->framesDrawn();
             table->AsyncTimer1Timer(&table->AsyncTimer1);
-            // The frame the tick asks for, drawn now rather than at the next update timer.
-            QEvent update(QEvent::UpdateRequest);
-            QCoreApplication::sendEvent(table->GLSceneViewer1->glWindow(), &update);
-            QCoreApplication::processEvents();
+            // Then the frame the tick asked for, as in the game: one per tick.
+            QDeadlineTimer patience(200);
+            while (table->GLSceneViewer1->framesDrawn() == before && !patience.hasExpired())
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         } else {
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         }
@@ -783,15 +881,17 @@ int wholeGame(bool direct)
 int main(int argc, char **argv)
 {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: bench_inproc startup|frame|screen-frames|ticks|game [--runs N]\n");
+        std::fprintf(stderr, "usage: bench_inproc startup|frame|screen-frames|ticks|sound|game [--runs N]\n");
         return 2;
     }
     const std::string mode = argv[1];
     int number = 0;
     for (int i = 2; i + 1 < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--runs" || arg == "--frames" || arg == "--ticks")
+        if (arg == "--runs" || arg == "--frames" || arg == "--ticks" || arg == "--seconds")
             number = std::stoi(argv[i + 1]);
+        if (arg == "--label")
+            bench::rowSuffix() = " (" + std::string(argv[i + 1]) + ")";
     }
     std::string self = argv[0];
     if (self.find('/') != std::string::npos && self.front() != '/') {
@@ -816,6 +916,8 @@ int main(int argc, char **argv)
             return frames(number > 0 ? number : 1000);
         if (mode == "screen-frames")
             return screenFrames(number > 0 ? number : 1000);
+        if (mode == "sound")
+            return soundAtRest(number > 0 ? number : 5);
         if (mode == "ticks")
             return ticks(number > 0 ? number : 1000);
         if (mode == "game") {

@@ -5,6 +5,7 @@
 #include "platform/DisplayMode.h"
 #include "platform/Fonts.h"
 #include "platform/ResourceLibrary.h"
+#include "platform/SanitizerSupport.h"
 #include "platform/SoundLibrary.h"
 
 int main(int argc, char **argv)
@@ -14,6 +15,7 @@ int main(int argc, char **argv)
     // watchdog that restores the user's display mode however the program ends.
     const auto displayModes = platform::createSystemDisplayModes();
 
+    platform::keepGlDriverLoadedForLeakChecks();
     app::DorvelApplication application(argc, argv);
     platform::registerFonts();
     const auto sound = platform::createOpenAlSoundLibrary();

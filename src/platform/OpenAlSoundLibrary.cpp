@@ -1,3 +1,29 @@
+// Threads. Every call arrives on the user-interface thread, which alone owns
+// m_samples and alone calls OpenAL. The only other threads are decode workers,
+// one per sample being decoded in the background (a long Ogg Vorbis sample, in
+// practice the music):
+//
+// - BASS_SampleLoad copies the caller's bytes into a DecodeJob and opens them
+//   with SampleReader there and then, so every check that decides between a
+//   handle and 0 has run before it answers. Then it starts the worker, which
+//   holds a shared_ptr to the job. From that moment only the worker touches the
+//   job's reader, bytes, pcm and why; the user-interface thread reads pcm and
+//   why only after joining the worker (join orders the two).
+// - The worker stores job->finished (release) and then posts takeDecodedSounds
+//   to m_receiver, a plain QObject living on the user-interface thread, as a
+//   queued call. Every call about a sample also looks at `finished` (acquire)
+//   first, so a finished sound is taken in even where no event loop runs.
+//   Taking in joins the worker (it has only its return left), fills the OpenAL
+//   buffer and starts the playbacks asked for meanwhile.
+// - Freeing a sample, BASS_Free and the destructor cancel: job->cancelled is
+//   set, the gate is woken and the worker joined; it stops within one chunk of
+//   decoding (milliseconds). A Sample never outlives its worker (its destructor
+//   joins too), and every worker is joined before m_receiver goes, so no worker
+//   posts to a dead object. A queued hand-over that arrives after its sample was
+//   freed finds no job and does nothing; one queued when the library itself is
+//   destroyed is discarded by Qt together with m_receiver.
+// - The gate (a mutex and condition variable) only matters to tests that hold
+//   workers back; cancelled and held are read under its mutex.
 #include "OpenAlSoundLibrary.h"
 
 #include "SampleDecoder.h"
@@ -7,8 +33,16 @@
 #include <AL/alext.h>
 
 #include <QLoggingCategory>
+#include <QObject>
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <new>
+#include <optional>
+#include <string>
+#include <system_error>
 
 namespace dorvel::platform {
 
@@ -47,9 +81,81 @@ namespace {
 
 } // namespace
 
+// Lets tests keep workers from starting their decoding.
+struct OpenAlSoundLibrary::DecodeGate
+{
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool held = false;
+};
+
+// One background decoding: the sample's bytes, copied so the caller may let go
+// of its own, and what comes of them.
+struct OpenAlSoundLibrary::DecodeJob
+{
+    std::shared_ptr<DecodeGate> gate;
+    std::vector<unsigned char> bytes;
+    std::unique_ptr<SampleReader> reader; // reads `bytes`
+    std::optional<PcmData> pcm;
+    std::string why;
+    std::atomic<bool> cancelled { false };
+    std::atomic<bool> finished { false };
+
+    // On the worker.
+    void run()
+    {
+        {
+            std::unique_lock lock(gate->mutex);
+            gate->changed.wait(lock, [this] { return !gate->held || cancelled.load(); });
+        }
+        try {
+            pcm = reader->decode(&why, &cancelled);
+        } catch (const std::bad_alloc &) {
+            pcm.reset();
+            why = "out of memory";
+        }
+        // Closing here frees the decoder's memory before the hand-over.
+        reader.reset();
+        std::vector<unsigned char>().swap(bytes);
+        finished.store(true, std::memory_order_release);
+    }
+
+    // On the user-interface thread, before joining the worker.
+    void cancel()
+    {
+        {
+            std::lock_guard lock(gate->mutex);
+            cancelled.store(true);
+        }
+        gate->changed.notify_all();
+    }
+};
+
+OpenAlSoundLibrary::Sample::~Sample()
+{
+    if (worker.joinable()) {
+        job->cancel();
+        worker.join();
+    }
+}
+
+OpenAlSoundLibrary::OpenAlSoundLibrary()
+    : m_gate(std::make_shared<DecodeGate>())
+{
+}
+
 OpenAlSoundLibrary::~OpenAlSoundLibrary()
 {
     BASS_Free();
+}
+
+void OpenAlSoundLibrary::holdBackgroundDecodes(bool hold)
+{
+    {
+        std::lock_guard lock(m_gate->mutex);
+        m_gate->held = hold;
+    }
+    m_gate->changed.notify_all();
 }
 
 std::uint32_t OpenAlSoundLibrary::BASS_GetVersion()
@@ -122,6 +228,7 @@ int OpenAlSoundLibrary::BASS_Stop()
         return 0;
     for (auto &[handle, sample] : m_samples) {
         alSourceStopv(static_cast<ALsizei>(sample.sources.size()), sample.sources.data());
+        std::fill(sample.pending.begin(), sample.pending.end(), 0);
     }
     alOk("BASS_Stop: stopping playbacks");
     if (auto pause = pauseFunction(m_device)) {
@@ -131,6 +238,9 @@ int OpenAlSoundLibrary::BASS_Stop()
     return 1;
 }
 
+// Long Ogg Vorbis samples are checked here but decoded on a worker (see the top
+// of the file); WAV needs no real decoding, and FLAC is decoded at once because
+// only decoding it to the end shows whether it was cut short, which must give 0.
 HSAMPLE OpenAlSoundLibrary::BASS_SampleLoad(int mem, const void *file, std::uint32_t offset,
     std::uint32_t length, std::uint32_t max, std::uint32_t flags)
 {
@@ -144,45 +254,50 @@ HSAMPLE OpenAlSoundLibrary::BASS_SampleLoad(int mem, const void *file, std::uint
         qCWarning(lcSound, "BASS_SampleLoad: playback limit %u outside 1..%u", max, kMaxPlaybacks);
         return 0;
     }
+    const auto *bytes = static_cast<const unsigned char *>(file) + offset;
+    const bool inBackground = sampleContainerOf(bytes, length) == SampleContainer::OggVorbis
+        && length >= m_backgroundDecodeBytes;
+
     std::string why;
-    const auto pcm = decodeSample(static_cast<const unsigned char *>(file) + offset, length, &why);
-    if (!pcm) {
-        qCWarning(lcSound, "BASS_SampleLoad: undecodable sample (%s)", why.c_str());
-        return 0;
+    std::optional<PcmData> pcm;
+    std::shared_ptr<DecodeJob> job;
+    if (inBackground) {
+        job = std::make_shared<DecodeJob>();
+        job->gate = m_gate;
+        job->bytes.assign(bytes, bytes + length);
+        job->reader = SampleReader::open(job->bytes.data(), job->bytes.size(), &why);
+        if (!job->reader) {
+            qCWarning(lcSound, "BASS_SampleLoad: undecodable sample (%s)", why.c_str());
+            return 0;
+        }
+    } else {
+        pcm = decodeSample(bytes, length, &why);
+        if (!pcm) {
+            qCWarning(lcSound, "BASS_SampleLoad: undecodable sample (%s)", why.c_str());
+            return 0;
+        }
     }
 
-    alGetError();
     Sample sample;
     sample.flags = flags;
-    alGenBuffers(1, &sample.buffer);
-    if (!alOk("alGenBuffers"))
-        return 0;
-    const auto bytes = pcm->samples.size() * sizeof(std::int16_t);
-    alBufferData(sample.buffer, pcm->channels == 2 ? AL_FORMAT_STEREO16 : AL_FORMAT_MONO16,
-        pcm->samples.data(), static_cast<ALsizei>(bytes), pcm->sampleRate);
-    if (!alOk("alBufferData")) {
+    if (!buildSources(sample, max)) {
         releaseSample(sample);
         return 0;
     }
-    for (std::uint32_t i = 0; i < max; ++i) {
-        ALuint source = 0;
-        alGenSources(1, &source);
-        if (!alOk("alGenSources")) {
-            releaseSample(sample);
-            return 0;
-        }
-        sample.sources.push_back(source);
-        // Heard as it was recorded: no distance or direction from the listener.
-        alSourcei(source, AL_SOURCE_RELATIVE, AL_TRUE);
-        alSource3f(source, AL_POSITION, 0.0f, 0.0f, 0.0f);
-        alSourcei(source, AL_LOOPING, (flags & BASS_SAMPLE_LOOP) ? AL_TRUE : AL_FALSE);
-        alSourcei(source, AL_BUFFER, static_cast<ALint>(sample.buffer));
-        if (!alOk("setting up a playback source")) {
+    if (job && !startBackgroundDecode(sample, job)) {
+        // No thread to be had: decode here after all.
+        pcm = job->reader->decode(&why);
+        job.reset();
+        if (!pcm) {
+            qCWarning(lcSound, "BASS_SampleLoad: undecodable sample (%s)", why.c_str());
             releaseSample(sample);
             return 0;
         }
     }
-    sample.startedAt.assign(sample.sources.size(), 0);
+    if (pcm && !fillBuffer(sample, *pcm)) {
+        releaseSample(sample);
+        return 0;
+    }
 
     // Handles are never 0 and not reused while the old one is still loaded.
     do {
@@ -192,21 +307,137 @@ HSAMPLE OpenAlSoundLibrary::BASS_SampleLoad(int mem, const void *file, std::uint
     return m_lastHandle;
 }
 
+// The sample's playback sources, without sound yet.
+bool OpenAlSoundLibrary::buildSources(Sample &sample, std::uint32_t max)
+{
+    alGetError();
+    for (std::uint32_t i = 0; i < max; ++i) {
+        ALuint source = 0;
+        alGenSources(1, &source);
+        if (!alOk("alGenSources"))
+            return false;
+        sample.sources.push_back(source);
+        // Heard as it was recorded: no distance or direction from the listener.
+        alSourcei(source, AL_SOURCE_RELATIVE, AL_TRUE);
+        alSource3f(source, AL_POSITION, 0.0f, 0.0f, 0.0f);
+        alSourcei(source, AL_LOOPING, (sample.flags & BASS_SAMPLE_LOOP) ? AL_TRUE : AL_FALSE);
+        if (!alOk("setting up a playback source"))
+            return false;
+    }
+    sample.startedAt.assign(sample.sources.size(), 0);
+    return true;
+}
+
+// Puts the sound into a new buffer and gives it to every source of the sample.
+bool OpenAlSoundLibrary::fillBuffer(Sample &sample, const PcmData &pcm)
+{
+    alGetError();
+    alGenBuffers(1, &sample.buffer);
+    if (!alOk("alGenBuffers")) {
+        sample.buffer = 0;
+        return false;
+    }
+    const auto bytes = pcm.samples.size() * sizeof(std::int16_t);
+    alBufferData(sample.buffer, pcm.channels == 2 ? AL_FORMAT_STEREO16 : AL_FORMAT_MONO16,
+        pcm.samples.data(), static_cast<ALsizei>(bytes), pcm.sampleRate);
+    if (!alOk("alBufferData"))
+        return false;
+    for (const ALuint source : sample.sources)
+        alSourcei(source, AL_BUFFER, static_cast<ALint>(sample.buffer));
+    return alOk("attaching the sound to its sources");
+}
+
+bool OpenAlSoundLibrary::startBackgroundDecode(Sample &sample, std::shared_ptr<DecodeJob> job)
+{
+    if (!m_receiver)
+        m_receiver = std::make_unique<QObject>();
+    QObject *receiver = m_receiver.get();
+    sample.job = job;
+    sample.pending.assign(sample.sources.size(), 0);
+    try {
+        sample.worker = std::thread([this, job = std::move(job), receiver] {
+            job->run();
+            if (!job->cancelled.load())
+                QMetaObject::invokeMethod(
+                    receiver, [this] { takeDecodedSounds(); }, Qt::QueuedConnection);
+        });
+    } catch (const std::system_error &error) {
+        qCWarning(lcSound, "no thread for decoding in the background: %s", error.what());
+        sample.job.reset();
+        sample.pending.clear();
+        return false;
+    }
+    return true;
+}
+
+void OpenAlSoundLibrary::takeDecodedSounds()
+{
+    if (!ready())
+        return;
+    for (auto &[handle, sample] : m_samples) {
+        if (sample.job && sample.job->finished.load(std::memory_order_acquire))
+            takeDecodedSound(handle, sample);
+    }
+}
+
+// The worker has finished: its sound goes into the buffer and the playbacks
+// asked for meanwhile start, together. A sound that could not be decoded after
+// all leaves the sample silent.
+void OpenAlSoundLibrary::takeDecodedSound(HSAMPLE handle, Sample &sample)
+{
+    sample.worker.join();
+    const std::shared_ptr<DecodeJob> job = std::move(sample.job);
+    std::vector<ALuint> waiting;
+    for (std::size_t i = 0; i < sample.pending.size(); ++i) {
+        if (sample.pending[i])
+            waiting.push_back(sample.sources[i]);
+    }
+    sample.pending.clear();
+    if (!job->pcm) {
+        qCWarning(
+            lcSound, "sample %u cannot be decoded (%s); it stays silent", handle, job->why.c_str());
+        sample.silent = true;
+        return;
+    }
+    if (!fillBuffer(sample, *job->pcm)) {
+        qCWarning(lcSound, "sample %u: no buffer for its sound; it stays silent", handle);
+        sample.silent = true;
+        return;
+    }
+    if (!waiting.empty()) {
+        alSourcePlayv(static_cast<ALsizei>(waiting.size()), waiting.data());
+        alOk("starting playbacks that waited for their sound");
+    }
+}
+
+// Starts one more playback on a source of the sample that is not playing; with
+// every one busy the sample gives way (the longest-playing starts again) or
+// refuses. While the sample is still decoding, the playback waits for the sound
+// and counts as running from now.
 std::uint32_t OpenAlSoundLibrary::BASS_SamplePlay(HSAMPLE handle)
 {
     if (!ready())
         return 0;
+    takeDecodedSounds();
     const auto it = m_samples.find(handle);
     if (it == m_samples.end())
         return 0;
     Sample &sample = it->second;
+    if (sample.silent)
+        return 0;
     alGetError();
 
     std::size_t chosen = sample.sources.size();
     for (std::size_t i = 0; i < sample.sources.size(); ++i) {
-        ALint state = AL_STOPPED;
-        alGetSourcei(sample.sources[i], AL_SOURCE_STATE, &state);
-        if (state != AL_PLAYING) {
+        bool busy = false;
+        if (sample.job) {
+            busy = sample.pending[i] != 0;
+        } else {
+            ALint state = AL_STOPPED;
+            alGetSourcei(sample.sources[i], AL_SOURCE_STATE, &state);
+            busy = state == AL_PLAYING;
+        }
+        if (!busy) {
             chosen = i;
             break;
         }
@@ -220,10 +451,14 @@ std::uint32_t OpenAlSoundLibrary::BASS_SamplePlay(HSAMPLE handle)
             - sample.startedAt.begin());
     }
     const ALuint source = sample.sources[chosen];
-    alSourceRewind(source);
-    alSourcePlay(source);
-    if (!alOk("BASS_SamplePlay"))
-        return 0;
+    if (sample.job) {
+        sample.pending[chosen] = 1;
+    } else {
+        alSourceRewind(source);
+        alSourcePlay(source);
+        if (!alOk("BASS_SamplePlay"))
+            return 0;
+    }
     sample.startedAt[chosen] = ++m_playCounter;
     return source;
 }
@@ -232,9 +467,11 @@ int OpenAlSoundLibrary::BASS_SampleStop(HSAMPLE handle)
 {
     if (!ready())
         return 0;
+    takeDecodedSounds();
     const auto it = m_samples.find(handle);
     if (it == m_samples.end())
         return 0;
+    std::fill(it->second.pending.begin(), it->second.pending.end(), 0);
     auto &sources = it->second.sources;
     alSourceStopv(static_cast<ALsizei>(sources.size()), sources.data());
     return alOk("BASS_SampleStop") ? 1 : 0;
@@ -251,8 +488,20 @@ void OpenAlSoundLibrary::BASS_SampleFree(HSAMPLE handle)
     m_samples.erase(it);
 }
 
+// Stops a background decoding that is still running and waits for its worker.
+void OpenAlSoundLibrary::endBackgroundDecode(Sample &sample)
+{
+    if (sample.worker.joinable()) {
+        sample.job->cancel();
+        sample.worker.join();
+    }
+    sample.job.reset();
+    sample.pending.clear();
+}
+
 void OpenAlSoundLibrary::releaseSample(Sample &sample)
 {
+    endBackgroundDecode(sample);
     alGetError();
     if (!sample.sources.empty()) {
         const auto count = static_cast<ALsizei>(sample.sources.size());
@@ -265,6 +514,12 @@ void OpenAlSoundLibrary::releaseSample(Sample &sample)
         sample.buffer = 0;
     }
     alOk("releasing a sample");
+}
+
+bool OpenAlSoundLibrary::isDecoding(HSAMPLE handle) const
+{
+    const auto it = m_samples.find(handle);
+    return it != m_samples.end() && it->second.job != nullptr;
 }
 
 int OpenAlSoundLibrary::BASS_GetVolume()
@@ -295,9 +550,13 @@ int OpenAlSoundLibrary::activePlaybacks(HSAMPLE handle)
 {
     if (!ready())
         return 0;
+    takeDecodedSounds();
     const auto it = m_samples.find(handle);
     if (it == m_samples.end())
         return 0;
+    if (it->second.job)
+        return static_cast<int>(
+            std::count(it->second.pending.begin(), it->second.pending.end(), char { 1 }));
     int playing = 0;
     for (const ALuint source : it->second.sources) {
         ALint state = AL_STOPPED;
@@ -312,11 +571,16 @@ void OpenAlSoundLibrary::BASS_Free()
 {
     if (!m_device)
         return;
+    // Every worker is told to stop before the first is waited for.
+    for (auto &[handle, sample] : m_samples) {
+        if (sample.job)
+            sample.job->cancel();
+    }
     if (ready()) {
         for (auto &[handle, sample] : m_samples)
             releaseSample(sample);
     }
-    m_samples.clear();
+    m_samples.clear(); // joins any worker left
     if (alcGetCurrentContext() == m_context)
         alcMakeContextCurrent(nullptr);
     alcDestroyContext(m_context);

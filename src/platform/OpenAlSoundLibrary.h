@@ -4,9 +4,18 @@
 
 #include <AL/alc.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory>
+#include <thread>
 #include <vector>
+
+class QObject;
+
+namespace dorvel::platform {
+struct PcmData;
+}
 
 namespace dorvel::platform {
 
@@ -21,11 +30,18 @@ namespace dorvel::platform {
  * The master volume is the listener gain. Values outside 0..100 (the volume
  * bar hands them over unclamped, e.g. -1 or 133) are clamped to 0..100, and
  * BASS_GetVolume reports the clamped value.
+ *
+ * Long compressed samples (the music) are decoded in the background so that
+ * loading them does not hold up the user-interface thread: BASS_SampleLoad
+ * checks the data, answers the handle at once and the sound reaches its buffer
+ * a moment later, through the Qt event loop of the thread that loaded it (or at
+ * the next call about that sample). Playbacks asked for meanwhile count as
+ * running and start when the sound is ready. See the .cpp for the threading.
  */
 class OpenAlSoundLibrary final : public SoundLibrary
 {
 public:
-    OpenAlSoundLibrary() = default;
+    OpenAlSoundLibrary();
     ~OpenAlSoundLibrary() override;
     OpenAlSoundLibrary(const OpenAlSoundLibrary &) = delete;
     OpenAlSoundLibrary &operator=(const OpenAlSoundLibrary &) = delete;
@@ -44,26 +60,63 @@ public:
     int BASS_Stop() override;
     void BASS_Free() override;
 
-    /// Playbacks of the sample that are running now (0 for an unknown handle).
+    /// Playbacks of the sample that are running now, or waiting for the sample's
+    /// decoding to finish (0 for an unknown handle).
     int activePlaybacks(HSAMPLE handle);
+    /// True while the sample's sound is still being decoded in the background.
+    /// Only looks: it does not take in a finished decoding.
+    bool isDecoding(HSAMPLE handle) const;
     /// Number of samples currently loaded.
     std::size_t loadedSamples() const { return m_samples.size(); }
 
     /// Largest playback limit per sample that BASS_SampleLoad accepts.
     static constexpr std::uint32_t kMaxPlaybacks = 64;
+    /// Ogg Vorbis samples of at least this many bytes are decoded in the
+    /// background; smaller ones decode in a few milliseconds and are done at once.
+    static constexpr std::size_t kBackgroundDecodeBytes = 64 * 1024;
+
+    /// For tests: changes the size from which Ogg Vorbis samples are decoded in
+    /// the background (kBackgroundDecodeBytes until then).
+    void setBackgroundDecodeBytes(std::size_t bytes) { m_backgroundDecodeBytes = bytes; }
+    /// For tests: while held, background decodings wait before they begin, so a
+    /// test can act on a sample that is certainly still decoding. Releasing lets
+    /// them run; freeing a sample ends its waiting decoding too.
+    void holdBackgroundDecodes(bool hold);
 
 private:
+    struct DecodeJob;
+    struct DecodeGate;
+
     struct Sample
     {
+        Sample() = default;
+        Sample(Sample &&) noexcept = default;
+        Sample &operator=(Sample &&) = delete;
+        ~Sample();
+
         unsigned int buffer = 0;
         std::uint32_t flags = 0;
         std::vector<unsigned int> sources;
         // When each source was last started, in playback order: the smallest
         // running one is the longest-playing.
         std::vector<std::uint64_t> startedAt;
+        // While the sound is decoded in the background: the work shared with
+        // the worker thread, the thread itself, and per source whether a
+        // playback was asked for and waits for the sound.
+        std::shared_ptr<DecodeJob> job;
+        std::thread worker;
+        std::vector<char> pending;
+        // The background decoding failed: the sample stays loaded but silent.
+        bool silent = false;
     };
 
     bool ready();
+    bool buildSources(Sample &sample, std::uint32_t max);
+    bool fillBuffer(Sample &sample, const PcmData &pcm);
+    bool startBackgroundDecode(Sample &sample, std::shared_ptr<DecodeJob> job);
+    void takeDecodedSounds();
+    void takeDecodedSound(HSAMPLE handle, Sample &sample);
+    void endBackgroundDecode(Sample &sample);
     void releaseSample(Sample &sample);
     void applyVolume();
 
@@ -74,6 +127,11 @@ private:
     std::uint64_t m_playCounter = 0;
     int m_volume = 100;
     bool m_paused = false;
+    std::size_t m_backgroundDecodeBytes = kBackgroundDecodeBytes;
+    std::shared_ptr<DecodeGate> m_gate;
+    // Lives on the thread that loads samples; finished background decodings
+    // post their hand-over to it. Made at the first background decoding.
+    std::unique_ptr<QObject> m_receiver;
 };
 
 } // namespace dorvel::platform

@@ -131,8 +131,11 @@ std::vector<std::filesystem::path> resourceSearchFolders()
     std::vector<std::filesystem::path> folders;
     std::error_code ec;
     const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (!ec && executable.has_parent_path())
+    if (!ec && executable.has_parent_path()) {
         folders.push_back(executable.parent_path());
+        // An installed tree moved to another prefix still has its data beside bin/.
+        folders.push_back(executable.parent_path().parent_path() / "share" / "halvenor-dorvel");
+    }
 #ifdef DORVEL_DATADIR
     folders.emplace_back(DORVEL_DATADIR);
 #endif

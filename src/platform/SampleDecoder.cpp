@@ -115,13 +115,18 @@ namespace {
     // anything else (and libsndfile's guessing of header-less formats) is refused.
     bool knownContainer(const unsigned char *p, std::size_t size, std::string *why)
     {
-        if (size >= 4 && std::memcmp(p, "RIFF", 4) == 0)
+        const auto container = sampleContainerOf(p, size);
+        if (!container)
+            return fail(why, "not WAV, FLAC or Ogg data");
+        switch (*container) {
+        case SampleContainer::Wav:
             return riffComplete(p, size, why);
-        if (size >= 4 && std::memcmp(p, "OggS", 4) == 0)
+        case SampleContainer::OggVorbis:
             return oggComplete(p, size, why);
-        if (size >= 4 && std::memcmp(p, "fLaC", 4) == 0)
-            return true;
-        return fail(why, "not WAV, FLAC or Ogg data");
+        case SampleContainer::Flac:
+            break;
+        }
+        return true;
     }
 
     // A read-only view of the caller's bytes for libsndfile's virtual I/O.
@@ -205,63 +210,93 @@ namespace {
         }
     }
 
-    class SndFile
-    {
-    public:
-        explicit SndFile(SNDFILE *f)
-            : m_file(f)
-        {
-        }
-        ~SndFile()
-        {
-            if (m_file)
-                sf_close(m_file);
-        }
-        SndFile(const SndFile &) = delete;
-        SndFile &operator=(const SndFile &) = delete;
-        SNDFILE *get() const { return m_file; }
-
-    private:
-        SNDFILE *m_file;
-    };
-
 } // namespace
 
-std::optional<PcmData> decodeSample(const void *data, std::size_t size, std::string *why)
+std::optional<SampleContainer> sampleContainerOf(const void *data, std::size_t size)
+{
+    const auto *p = static_cast<const unsigned char *>(data);
+    if (!p || size < 4)
+        return std::nullopt;
+    if (std::memcmp(p, "RIFF", 4) == 0)
+        return SampleContainer::Wav;
+    if (std::memcmp(p, "OggS", 4) == 0)
+        return SampleContainer::OggVorbis;
+    if (std::memcmp(p, "fLaC", 4) == 0)
+        return SampleContainer::Flac;
+    return std::nullopt;
+}
+
+// The open libsndfile handle and the view of the bytes it reads through; kept
+// on the heap because libsndfile holds on to the reader's address.
+struct SampleReader::Source
+{
+    MemoryReader reader {};
+    SF_VIRTUAL_IO io { memLength, memSeek, memRead, memWrite, memTell };
+    SNDFILE *file = nullptr;
+    SF_INFO info {};
+
+    ~Source()
+    {
+        if (file)
+            sf_close(file);
+    }
+};
+
+SampleReader::SampleReader(std::unique_ptr<Source> source, SampleFormat format)
+    : m_source(std::move(source))
+    , m_format(format)
+{
+}
+
+SampleReader::~SampleReader() = default;
+
+std::unique_ptr<SampleReader> SampleReader::open(
+    const void *data, std::size_t size, std::string *why)
 {
     if (!data || size == 0) {
         fail(why, "no data");
-        return std::nullopt;
+        return nullptr;
     }
     const auto *bytes = static_cast<const unsigned char *>(data);
     if (!knownContainer(bytes, size, why))
-        return std::nullopt;
+        return nullptr;
     if (size > static_cast<std::size_t>(INT64_MAX)) {
         fail(why, "data too large");
-        return std::nullopt;
+        return nullptr;
     }
 
-    MemoryReader reader { bytes, static_cast<sf_count_t>(size), 0 };
-    SF_VIRTUAL_IO io { memLength, memSeek, memRead, memWrite, memTell };
-    SF_INFO info {};
-    SndFile file(sf_open_virtual(&io, SFM_READ, &info, &reader));
-    if (!file.get()) {
+    auto source = std::make_unique<Source>();
+    source->reader = MemoryReader { bytes, static_cast<sf_count_t>(size), 0 };
+    source->file = sf_open_virtual(&source->io, SFM_READ, &source->info, &source->reader);
+    if (!source->file) {
         fail(why, "libsndfile cannot open it");
-        return std::nullopt;
+        return nullptr;
     }
+    const SF_INFO &info = source->info;
     if (!acceptedFormat(info.format)) {
         fail(why, "unsupported container");
-        return std::nullopt;
+        return nullptr;
     }
     if (info.channels < 1 || info.channels > kMaxChannels) {
         fail(why, "unsupported channel count");
-        return std::nullopt;
+        return nullptr;
     }
     if (info.samplerate < kMinRate || info.samplerate > kMaxRate) {
         fail(why, "unsupported sample rate");
-        return std::nullopt;
+        return nullptr;
     }
+    SampleFormat format;
+    format.container = *sampleContainerOf(bytes, size);
+    format.channels = info.channels;
+    format.sampleRate = info.samplerate;
+    format.frames = info.frames;
+    return std::unique_ptr<SampleReader>(new SampleReader(std::move(source), format));
+}
 
+std::optional<PcmData> SampleReader::decode(std::string *why, const std::atomic<bool> *cancel)
+{
+    SNDFILE *const file = m_source->file;
+    const SF_INFO &info = m_source->info;
     const int inChannels = info.channels;
     const int outChannels = inChannels <= 2 ? inChannels : 1;
     PcmData pcm;
@@ -273,13 +308,17 @@ std::optional<PcmData> decodeSample(const void *data, std::size_t size, std::str
     if (info.frames > 0) {
         const std::size_t hinted = std::min(static_cast<std::size_t>(info.frames), maxFrames)
             * static_cast<std::size_t>(outChannels);
-        pcm.samples.reserve(std::min(hinted, size * 32));
+        pcm.samples.reserve(std::min(hinted, static_cast<std::size_t>(m_source->reader.size) * 32));
     }
 
     std::vector<float> chunk(static_cast<std::size_t>(kChunkFrames * inChannels));
     sf_count_t total = 0;
     for (;;) {
-        const sf_count_t got = sf_readf_float(file.get(), chunk.data(), kChunkFrames);
+        if (cancel && cancel->load(std::memory_order_relaxed)) {
+            fail(why, "cancelled");
+            return std::nullopt;
+        }
+        const sf_count_t got = sf_readf_float(file, chunk.data(), kChunkFrames);
         if (got <= 0)
             break;
         total += got;
@@ -303,7 +342,7 @@ std::optional<PcmData> decodeSample(const void *data, std::size_t size, std::str
             }
         }
     }
-    if (sf_error(file.get()) != SF_ERR_NO_ERROR) {
+    if (sf_error(file) != SF_ERR_NO_ERROR) {
         fail(why, "damaged sound data");
         return std::nullopt;
     }
@@ -317,6 +356,14 @@ std::optional<PcmData> decodeSample(const void *data, std::size_t size, std::str
         return std::nullopt;
     }
     return pcm;
+}
+
+std::optional<PcmData> decodeSample(const void *data, std::size_t size, std::string *why)
+{
+    const auto reader = SampleReader::open(data, size, why);
+    if (!reader)
+        return std::nullopt;
+    return reader->decode(why);
 }
 
 } // namespace dorvel::platform

@@ -153,6 +153,15 @@ namespace {
         return !hasWriteBits(info.st_mode) || ::access(path.c_str(), W_OK) != 0;
     }
 
+    // A file this process may not read holds a record it never saw. Every caller
+    // writes back the record it read, with its own fields changed; after a failed
+    // read that is a zero-filled one, so replacing the file would wipe the high
+    // scores in it. Such a file counts as protected.
+    bool unreadable(const std::string &path)
+    {
+        return ::access(path.c_str(), R_OK) != 0;
+    }
+
     bool isTemporaryName(const std::string &name, const std::string &prefix)
     {
         if (name.size() != prefix.size() + kTempSuffixLength
@@ -297,7 +306,7 @@ namespace {
         FileStatus old {};
         bool exists = false;
         if (::lstat(target.c_str(), &old) == 0) {
-            if (!S_ISREG(old.st_mode) || writeProtected(target, old))
+            if (!S_ISREG(old.st_mode) || writeProtected(target, old) || unreadable(target))
                 return false;
             exists = true;
         } else if (errno != ENOENT) {

@@ -44,7 +44,7 @@ TEST_F(NamesDialog, OnePlayerShowsOneRowAndDefaultsItsName)
     const int result = run(dialog, [&](TfrmSpieler &d) {
         rowsAsExpected = d.Label[0]->isVisible() && d.efdSpieler[0]->isVisible()
             && !d.Label[1]->isVisible() && !d.efdSpieler[1]->isVisible() && !d.Label[3]->isVisible()
-            && !d.efdSpieler[3]->isVisible() && QApplication::focusWidget() == d.efdSpieler[0];
+            && !d.efdSpieler[3]->isVisible() && d.focusWidget() == d.efdSpieler[0];
         QTest::mouseClick(d.SpeedButton1, Qt::LeftButton);
     });
     EXPECT_TRUE(rowsAsExpected);
@@ -61,7 +61,7 @@ TEST_F(NamesDialog, FourPlayersKeepTypedNamesAndBlanks)
     dialog.playerCount = 4;
     const int result = run(dialog, [](TfrmSpieler &d) {
         QTest::keyClick(d.efdSpieler[0], Qt::Key_Tab);
-        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("Joerg"));
+        QTest::keyClicks(d.focusWidget(), QStringLiteral("Joerg"));
         QTest::keyClicks(d.efdSpieler[3], QStringLiteral("  "));
         QTest::mouseClick(d.SpeedButton1, Qt::LeftButton);
     });

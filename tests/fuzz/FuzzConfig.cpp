@@ -13,14 +13,17 @@
 
 namespace {
 
-std::string privateFolder()
+// The program uses the bare name in its current folder; so does the fuzzer,
+// inside a private folder on a memory file system.
+void enterPrivateFolder()
 {
-    static const std::string folder = [] {
+    static const bool entered = [] {
         char pattern[] = "/dev/shm/dorvel-fuzz-XXXXXX";
         const char *made = mkdtemp(pattern);
-        return std::string(made != nullptr ? made : "/tmp");
+        return made != nullptr && chdir(made) == 0;
     }();
-    return folder;
+    if (!entered)
+        std::abort();
 }
 
 } // namespace
@@ -28,7 +31,8 @@ std::string privateFolder()
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     using namespace dorvel::storage;
-    const std::string file = privateFolder() + "/dorvel.cfg";
+    enterPrivateFolder();
+    const std::string file = kConfigFileName;
     if (FILE *out = std::fopen(file.c_str(), "wb")) {
         if (size > 0)
             std::fwrite(data, 1, size, out);
@@ -52,11 +56,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     ConfigRecord merged = record;
     enterHighscore(merged, total, record.highscores[0].name() + QStringLiteral("überlang"));
     enterHighscore(merged, total / 2, QString());
-    for (int k = 1; k < kHighscoreCount; ++k) {
-        if (merged.highscores[k - 1].points < merged.highscores[k].points
-            && record.highscores[k - 1].points >= record.highscores[k].points)
-            std::abort(); // the merge broke an order the list already had
-    }
+    const auto sorted = [](const ConfigRecord &r) {
+        for (int k = 1; k < kHighscoreCount; ++k) {
+            if (r.highscores[k - 1].points < r.highscores[k].points)
+                return false;
+        }
+        return true;
+    };
+    if (sorted(record) && !sorted(merged))
+        std::abort(); // the merge broke the order of a list that was in order
     merged.soundOn = 1;
     merged.musicOn = 0;
     writeConfig(file, merged);

@@ -1,6 +1,7 @@
 // Test entry shared by every test executable: window tests need a QApplication,
 // but listing the tests at build time must work without a display.
 #include "platform/Fonts.h"
+#include "platform/SanitizerSupport.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>
@@ -18,6 +19,7 @@ int main(int argc, char **argv)
     testing::InitGoogleTest(&argc, argv);
     std::unique_ptr<QApplication> app;
     if (!listing) {
+        dorvel::platform::keepGlDriverLoadedForLeakChecks();
         app = std::make_unique<QApplication>(argc, argv);
         dorvel::platform::registerFonts();
     }

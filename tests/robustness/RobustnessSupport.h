@@ -1,0 +1,413 @@
+#pragma once
+
+// Shared by the robustness tests: a fixed clock, a display stand-in that can
+// refuse, a message-box recorder, resource libraries built from the real one
+// with resources taken out or spoiled, file helpers, and a driver that plays a
+// whole run through the modal windows (names dialog, game table, high scores).
+
+#include "dialogs/TfrmHighscore.h"
+#include "dialogs/TfrmSpieler.h"
+#include "game/TagButton.h"
+#include "game/TagLabel.h"
+#include "game/TfrmDorvel20Game.h"
+#include "platform/Clock.h"
+#include "platform/DisplayMode.h"
+#include "platform/MessageBox.h"
+#include "platform/ResourceFormat.h"
+#include "platform/ResourceLibrary.h"
+#include "platform/ResourceLoaders.h"
+#include "storage/ConfigRecord.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <dirent.h>
+#include <unistd.h>
+
+namespace dorvel::test {
+
+using Bytes = std::vector<std::uint8_t>;
+
+class FixedClock final : public platform::Clock
+{
+public:
+    std::uint32_t millisecondsSinceMidnightUtc() const override { return 36'000'000; }
+};
+
+/// A display with a given list of modes; the switch can be made to fail.
+class StubDisplay final : public platform::DisplayModes
+{
+public:
+    std::vector<platform::DisplayMode> available { { 1024, 768, 32 }, { 800, 600, 16 } };
+    platform::DisplayMode shown { 1024, 768, 32 };
+    bool switchWorks = true;
+    std::vector<std::string> calls;
+
+    std::vector<platform::DisplayMode> modes() override { return available; }
+    platform::DisplayMode current() override { return shown; }
+    bool switchTemporarily(const platform::DisplayMode &mode) override
+    {
+        calls.push_back("switch(" + std::to_string(mode.width) + "x" + std::to_string(mode.height)
+            + "x" + std::to_string(mode.depth) + ")");
+        return switchWorks;
+    }
+    void restore() override { calls.push_back("restore"); }
+};
+
+struct Box
+{
+    platform::MessageKind kind;
+    QString title;
+    QString text;
+};
+
+/// Records message boxes instead of showing them, for its lifetime.
+class BoxRecorder
+{
+public:
+    BoxRecorder()
+    {
+        platform::setMessageHook(
+            [this](platform::MessageKind kind, const QString &title, const QString &text) {
+                boxes.push_back({ kind, title, text });
+            });
+    }
+    ~BoxRecorder() { platform::setMessageHook({}); }
+    BoxRecorder(const BoxRecorder &) = delete;
+    BoxRecorder &operator=(const BoxRecorder &) = delete;
+
+    std::vector<Box> boxes;
+};
+
+inline const QString kLibraryMissingText
+    = QStringLiteral("Kann redizo.dll nicht finden !!!\r\nHalvenor Dorvel wird beendet.");
+inline const QString kNoSoundCardText = QStringLiteral(
+    "Hallo !\r\n\r\nHalvenor Dorvel konnte auf deinem System\r\nkeine Soundkarte erkennen "
+    "!\r\nDas Spiel wird deshalb ohne akustische\r\nSignale gestartet.\r\n\r\nViel "
+    "Spaß,\r\nHalvenor");
+
+// ---- Files ---------------------------------------------------------------
+
+inline Bytes readBytes(const std::filesystem::path &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return { std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>() };
+}
+
+inline void writeBytes(const std::filesystem::path &path, const Bytes &bytes)
+{
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+/// 324 bytes that differ from their neighbours (fillers and unused name bytes
+/// included), with the two switch bytes given and every name length within 0..10.
+inline Bytes settingsBytes(std::uint8_t sound, std::uint8_t music)
+{
+    Bytes bytes(storage::kConfigRecordSize);
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<std::uint8_t>(i * 13 + 5);
+    bytes[0] = sound;
+    bytes[1] = music;
+    for (std::size_t k = 0; k < 20; ++k)
+        bytes[4 + 16 * k] = static_cast<std::uint8_t>(k % 11);
+    return bytes;
+}
+
+/// Names of a folder's entries, sorted.
+inline std::vector<std::string> folderEntries(const std::filesystem::path &folder)
+{
+    std::vector<std::string> names;
+    for (const auto &entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+/// What each open file descriptor of this process points at, by number.
+inline std::map<int, std::string> openDescriptors()
+{
+    std::map<int, std::string> result;
+    DIR *dir = ::opendir("/proc/self/fd");
+    if (dir == nullptr)
+        return result;
+    const int own = ::dirfd(dir);
+    while (const dirent *entry = ::readdir(dir)) {
+        if (entry->d_name[0] == '.')
+            continue;
+        const int fd = std::atoi(entry->d_name);
+        if (fd == own)
+            continue;
+        char target[512] = {};
+        const std::string link = std::string("/proc/self/fd/") + entry->d_name;
+        const ssize_t length = ::readlink(link.c_str(), target, sizeof(target) - 1);
+        result[fd] = length > 0 ? std::string(target, static_cast<std::size_t>(length)) : "?";
+    }
+    ::closedir(dir);
+    return result;
+}
+
+// ---- Resource libraries --------------------------------------------------
+
+/// The resources of the real library next to the test executable, by ID.
+inline std::map<int, Bytes> realResources()
+{
+    std::map<int, Bytes> result;
+    const platform::ResourceModule *module
+        = platform::systemResourceLoader().loadLibrary(platform::kResourceLibraryName);
+    if (module == nullptr)
+        return result;
+    for (const platform::ResourceEntry &entry : module->directory().entries) {
+        if (entry.type != platform::RT_RCDATA)
+            continue;
+        const auto data = module->directory().data(entry);
+        result[static_cast<int>(entry.id)] = Bytes(data.begin(), data.end());
+    }
+    return result;
+}
+
+/// Bytes that are no picture, no model and no sound.
+inline Bytes junk(std::size_t size, std::uint8_t seed = 7)
+{
+    Bytes bytes(size);
+    std::uint32_t state = 0x9E3779B9u ^ seed;
+    for (auto &byte : bytes) {
+        state = state * 1664525u + 1013904223u;
+        byte = static_cast<std::uint8_t>(state >> 24);
+    }
+    return bytes;
+}
+
+/// A library image (the packed bytes a file would hold) of these resources.
+inline Bytes packLibrary(const std::map<int, Bytes> &resources)
+{
+    std::vector<platform::ResourceInput> inputs;
+    for (const auto &[id, data] : resources)
+        inputs.push_back({ platform::RT_RCDATA, static_cast<std::uint32_t>(id), data });
+    return platform::buildResourceLibrary(std::move(inputs)).value_or(Bytes {});
+}
+
+// ---- Driving a whole run -------------------------------------------------
+
+/**
+ * Answers the modal windows of a run as a quick player would: OK in the names
+ * dialog, each turn of the game table stopped, settled (by ticking the
+ * animation directly) and entered in the first free row, and a button of the
+ * high-score window. It polls QApplication::activeModalWidget(); each step is
+ * posted to the event loop rather than run inside the poll, so a step that
+ * opens a window modally (the last row opens the high scores) does not stop the
+ * driver from answering that window. A run that takes longer than `limit`
+ * is ended by closing whatever is open, and timedOut() says so.
+ */
+class RunDriver
+{
+public:
+    /// After this many row entries in one game table the driver presses Escape
+    /// there (0: play every game to its end).
+    int escapeAfterTurns = 0;
+    /// Answers of the high-score windows in order; "Beenden" once they run out.
+    std::vector<bool> playAgain;
+    /// Called after each row entry with the game table.
+    std::function<void(game::TfrmDorvel20Game &)> afterTurn;
+    /// Called with each high-score window before it is answered.
+    std::function<void(dialogs::TfrmHighscore &)> onHighscore;
+
+    int turnsEntered = 0;
+    int namesDialogs = 0;
+    int highscoreWindows = 0;
+    int gameTables = 0;
+
+    explicit RunDriver(int limitMs = 60000)
+        : m_limitMs(limitMs)
+    {
+        m_poll.setInterval(5);
+        QObject::connect(&m_poll, &QTimer::timeout, [this] { poll(); });
+    }
+
+    /// Runs `trigger` (which shows the first modal window) with the driver on.
+    void run(const std::function<void()> &trigger)
+    {
+        m_clock.start();
+        m_poll.start();
+        trigger();
+        m_poll.stop();
+    }
+
+    bool timedOut() const { return m_timedOut; }
+
+private:
+    void post(const std::function<void()> &step)
+    {
+        m_pending = true;
+        QMetaObject::invokeMethod(
+            qApp,
+            [this, step] {
+                m_pending = false;
+                step();
+            },
+            Qt::QueuedConnection);
+    }
+
+    void poll()
+    {
+        if (m_pending)
+            return;
+        QWidget *modal = QApplication::activeModalWidget();
+        if (modal == nullptr)
+            return;
+        if (m_clock.elapsed() > m_limitMs) {
+            m_timedOut = true;
+            QPointer<QWidget> target(modal);
+            post([target] {
+                if (auto *highscore = qobject_cast<dialogs::TfrmHighscore *>(target.data()))
+                    highscore->findChild<QPushButton *>(QStringLiteral("btnBeenden"))->click();
+                else if (target)
+                    QTest::keyClick(target.data(), Qt::Key_Escape);
+            });
+            return;
+        }
+        if (auto *names = qobject_cast<dialogs::TfrmSpieler *>(modal)) {
+            if (names == m_lastNames)
+                return;
+            m_lastNames = names;
+            ++namesDialogs;
+            QPointer<dialogs::TfrmSpieler> target(names);
+            post([target] {
+                if (target)
+                    QTest::mouseClick(target->SpeedButton1, Qt::LeftButton);
+            });
+        } else if (auto *highscore = qobject_cast<dialogs::TfrmHighscore *>(modal)) {
+            if (highscore == m_lastHighscore)
+                return;
+            m_lastHighscore = highscore;
+            const bool again = static_cast<std::size_t>(highscoreWindows) < playAgain.size()
+                && playAgain[static_cast<std::size_t>(highscoreWindows)];
+            ++highscoreWindows;
+            m_turnsThisTable = 0;
+            QPointer<dialogs::TfrmHighscore> target(highscore);
+            post([this, target, again] {
+                if (target && onHighscore)
+                    onHighscore(*target);
+                if (target)
+                    target
+                        ->findChild<QPushButton *>(
+                            again ? QStringLiteral("btnNochmal") : QStringLiteral("btnBeenden"))
+                        ->click();
+            });
+        } else if (auto *table = qobject_cast<game::TfrmDorvel20Game *>(modal)) {
+            if (table != m_lastTable) {
+                m_lastTable = table;
+                m_turnsThisTable = 0;
+                ++gameTables;
+            }
+            QPointer<game::TfrmDorvel20Game> target(table);
+            post([this, target] {
+                if (target)
+                    step(*target);
+            });
+        }
+    }
+
+    // One step of a turn: stop the roll, settle the dice, or enter a row.
+    void step(game::TfrmDorvel20Game &table)
+    {
+        using Game = game::TfrmDorvel20Game;
+        if (escapeAfterTurns > 0 && m_turnsThisTable >= escapeAfterTurns) {
+            QTest::keyClick(&table, Qt::Key_Escape);
+            return;
+        }
+        if (table.GameState == Game::kRolling && table.btnWuerfeln->isVisible()) {
+            table.btnWuerfeln->click();
+        } else if (table.GameState == Game::kSettling) {
+            for (int tick = 0; tick < 200 && table.GameState != Game::kSettled; ++tick)
+                table.AsyncTimer1Timer(&table.AsyncTimer1);
+        } else if (table.GameState == Game::kSettled) {
+            for (int row = 1; row <= 13; ++row) {
+                auto *cell = table.findChild<QLabel *>(
+                    QStringLiteral("lblSpieler%1_%2").arg(table.currentPlayer).arg(row));
+                if (cell == nullptr || !cell->text().isEmpty())
+                    continue;
+                auto *hotArea
+                    = table.findChild<game::TagLabel *>(QStringLiteral("Label%1").arg(row));
+                ++m_turnsThisTable;
+                ++turnsEntered;
+                table.DorvlKategoMove(hotArea);
+                // The last row of the game opens the high scores from in here.
+                QPointer<Game> alive(&table);
+                table.DorvlKategoDown(hotArea, Qt::LeftButton);
+                if (alive && afterTurn)
+                    afterTurn(table);
+                return;
+            }
+        }
+    }
+
+    QTimer m_poll;
+    QElapsedTimer m_clock;
+    int m_limitMs;
+    bool m_pending = false;
+    bool m_timedOut = false;
+    int m_turnsThisTable = 0;
+    QPointer<QWidget> m_lastNames;
+    QPointer<QWidget> m_lastHighscore;
+    QPointer<QWidget> m_lastTable;
+};
+
+/// Handles loaded and freed, from a RecordingSoundLibrary's call texts.
+struct SampleLedger
+{
+    std::vector<std::uint32_t> loaded; // non-zero handles, in load order
+    std::map<std::uint32_t, int> freed; // handle -> times freed
+
+    static SampleLedger of(const std::vector<std::string> &calls)
+    {
+        SampleLedger ledger;
+        for (const std::string &call : calls) {
+            if (call.rfind("SampleLoad(", 0) == 0) {
+                const auto equals = call.rfind('=');
+                const auto handle = static_cast<std::uint32_t>(std::stoul(call.substr(equals + 1)));
+                if (handle != 0)
+                    ledger.loaded.push_back(handle);
+            } else if (call.rfind("SampleFree(", 0) == 0) {
+                const auto handle = static_cast<std::uint32_t>(std::stoul(call.substr(11)));
+                ++ledger.freed[handle];
+            }
+        }
+        return ledger;
+    }
+
+    /// Loaded handles not freed exactly once, and freed handles never loaded
+    /// (0 aside: freeing "no sample" is harmless by definition).
+    std::vector<std::string> faults() const
+    {
+        std::vector<std::string> result;
+        for (const std::uint32_t handle : loaded) {
+            const auto it = freed.find(handle);
+            const int times = it == freed.end() ? 0 : it->second;
+            if (times != 1)
+                result.push_back(
+                    "sample " + std::to_string(handle) + " freed " + std::to_string(times) + "x");
+        }
+        for (const auto &[handle, times] : freed) {
+            if (handle != 0 && std::find(loaded.begin(), loaded.end(), handle) == loaded.end())
+                result.push_back("sample " + std::to_string(handle) + " freed, never loaded");
+        }
+        return result;
+    }
+};
+
+} // namespace dorvel::test
