@@ -63,25 +63,24 @@ inline std::string &rowSuffix()
 
 /// One row of the result table.
 inline void printRow(const std::string &measure, double median, double low, double high,
-                     const std::string &unit, const std::string &spread, std::size_t n,
-                     const std::string &goal)
+    const std::string &unit, const std::string &spread, std::size_t n, const std::string &goal)
 {
-    std::printf("ROW\t%s\t%.3f\t%.3f\t%.3f\t%s\t%s\t%zu\t%s\n", (measure + rowSuffix()).c_str(), median, low,
-                high, unit.c_str(), spread.c_str(), n, goal.c_str());
+    std::printf("ROW\t%s\t%.3f\t%.3f\t%.3f\t%s\t%s\t%zu\t%s\n", (measure + rowSuffix()).c_str(),
+        median, low, high, unit.c_str(), spread.c_str(), n, goal.c_str());
     std::fflush(stdout);
 }
 
 /// A row with the median and min/max of repeated per-process runs.
 inline void printRunsRow(const std::string &measure, const std::vector<double> &values,
-                         const std::string &unit, const std::string &goal)
+    const std::string &unit, const std::string &goal)
 {
     printRow(measure, quantile(values, 0.5), minimum(values), maximum(values), unit, "min/max",
-             values.size(), goal);
+        values.size(), goal);
 }
 
 /// A single figure (no spread).
-inline void printValueRow(const std::string &measure, double value, const std::string &unit,
-                          const std::string &goal)
+inline void printValueRow(
+    const std::string &measure, double value, const std::string &unit, const std::string &goal)
 {
     printRow(measure, value, value, value, unit, "-", 1, goal);
 }

@@ -41,15 +41,19 @@ public:
     {
         return timed("BASS_Init", [&] { return m_real->BASS_Init(device, freq, flags, win); });
     }
-    int BASS_Start() override { return timed("BASS_Start", [&] { return m_real->BASS_Start(); }); }
+    int BASS_Start() override
+    {
+        return timed("BASS_Start", [&] { return m_real->BASS_Start(); });
+    }
     dorvel::platform::HSAMPLE BASS_SampleLoad(int mem, const void *file, std::uint32_t offset,
-                                              std::uint32_t length, std::uint32_t max,
-                                              std::uint32_t flags) override
+        std::uint32_t length, std::uint32_t max, std::uint32_t flags) override
     {
         // The music (the one looping sample) apart: it is the big one.
-        const char *name = (flags & dorvel::platform::BASS_SAMPLE_LOOP) ? "BASS_SampleLoad (looping)"
-                                                                        : "BASS_SampleLoad";
-        return timed(name, [&] { return m_real->BASS_SampleLoad(mem, file, offset, length, max, flags); });
+        const char *name = (flags & dorvel::platform::BASS_SAMPLE_LOOP)
+            ? "BASS_SampleLoad (looping)"
+            : "BASS_SampleLoad";
+        return timed(
+            name, [&] { return m_real->BASS_SampleLoad(mem, file, offset, length, max, flags); });
     }
     std::uint32_t BASS_SamplePlay(dorvel::platform::HSAMPLE handle) override
     {
@@ -66,12 +70,18 @@ public:
             return 0;
         });
     }
-    int BASS_GetVolume() override { return timed("BASS_GetVolume", [&] { return m_real->BASS_GetVolume(); }); }
+    int BASS_GetVolume() override
+    {
+        return timed("BASS_GetVolume", [&] { return m_real->BASS_GetVolume(); });
+    }
     int BASS_SetVolume(int volume) override
     {
         return timed("BASS_SetVolume", [&] { return m_real->BASS_SetVolume(volume); });
     }
-    int BASS_Stop() override { return timed("BASS_Stop", [&] { return m_real->BASS_Stop(); }); }
+    int BASS_Stop() override
+    {
+        return timed("BASS_Stop", [&] { return m_real->BASS_Stop(); });
+    }
     void BASS_Free() override
     {
         timed("BASS_Free", [&] {
@@ -81,8 +91,7 @@ public:
     }
 
 private:
-    template<typename Call>
-    auto timed(const char *name, Call &&call) -> decltype(call())
+    template <typename Call> auto timed(const char *name, Call &&call) -> decltype(call())
     {
         const long long t0 = monotonicNs();
         auto result = call();

@@ -85,18 +85,24 @@ struct Extensions
         void *test = dlopen("libXtst.so.6", RTLD_NOW | RTLD_GLOBAL);
         if (!damage || !test)
             throw std::runtime_error("libXdamage.so.1 or libXtst.so.6 not found");
-        damageQuery = reinterpret_cast<decltype(damageQuery)>(dlsym(damage, "XDamageQueryExtension"));
+        damageQuery
+            = reinterpret_cast<decltype(damageQuery)>(dlsym(damage, "XDamageQueryExtension"));
         damageCreate = reinterpret_cast<decltype(damageCreate)>(dlsym(damage, "XDamageCreate"));
-        damageSubtract = reinterpret_cast<decltype(damageSubtract)>(dlsym(damage, "XDamageSubtract"));
+        damageSubtract
+            = reinterpret_cast<decltype(damageSubtract)>(dlsym(damage, "XDamageSubtract"));
         fakeMotion = reinterpret_cast<decltype(fakeMotion)>(dlsym(test, "XTestFakeMotionEvent"));
         fakeButton = reinterpret_cast<decltype(fakeButton)>(dlsym(test, "XTestFakeButtonEvent"));
         fakeKey = reinterpret_cast<decltype(fakeKey)>(dlsym(test, "XTestFakeKeyEvent"));
-        if (!damageQuery || !damageCreate || !damageSubtract || !fakeMotion || !fakeButton || !fakeKey)
+        if (!damageQuery || !damageCreate || !damageSubtract || !fakeMotion || !fakeButton
+            || !fakeKey)
             throw std::runtime_error("an XDamage or XTest function is missing");
     }
 };
 
-int ignoreXErrors(Display *, XErrorEvent *) { return 0; } // windows may vanish under us
+int ignoreXErrors(Display *, XErrorEvent *)
+{
+    return 0;
+} // windows may vanish under us
 
 // --- /proc readings -----------------------------------------------------------
 
@@ -205,7 +211,7 @@ Memory memoryOf(pid_t pid)
     Memory memory;
     memory.rssMb = static_cast<double>(procKb(base + "/status", "VmRSS")) / 1024.0;
     memory.privateMb = static_cast<double>(procKb(base + "/smaps_rollup", "Private_Clean")
-                                           + procKb(base + "/smaps_rollup", "Private_Dirty"))
+                           + procKb(base + "/smaps_rollup", "Private_Dirty"))
         / 1024.0;
     memory.threads = static_cast<int>(procKb(base + "/status", "Threads"));
     return memory;
@@ -243,15 +249,16 @@ std::string topMappings(pid_t pid, std::size_t count)
         else if (key == "Private_Clean:" || key == "Private_Dirty:")
             byName[current].second += kb;
     }
-    std::vector<std::pair<std::string, std::pair<long long, long long>>> sorted(byName.begin(), byName.end());
+    std::vector<std::pair<std::string, std::pair<long long, long long>>> sorted(
+        byName.begin(), byName.end());
     std::sort(sorted.begin(), sorted.end(),
-              [](const auto &a, const auto &b) { return a.second.first > b.second.first; });
+        [](const auto &a, const auto &b) { return a.second.first > b.second.first; });
     std::string text;
     for (std::size_t i = 0; i < sorted.size() && i < count; ++i) {
         char item[200];
         std::snprintf(item, sizeof item, "%s%s %.1f/%.1f", text.empty() ? "" : ", ",
-                      sorted[i].first.c_str(), static_cast<double>(sorted[i].second.first) / 1024.0,
-                      static_cast<double>(sorted[i].second.second) / 1024.0);
+            sorted[i].first.c_str(), static_cast<double>(sorted[i].second.first) / 1024.0,
+            static_cast<double>(sorted[i].second.second) / 1024.0);
         text += item;
     }
     return text;
@@ -276,7 +283,8 @@ void writeConfig(const std::string &folder, bool soundOn, bool musicOn)
             slot[12 + b] = static_cast<unsigned char>(points >> (8 * b));
     }
     std::ofstream out(folder + "/dorvel.cfg", std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(
+        reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 // --- Watching the display ------------------------------------------------------
@@ -338,7 +346,7 @@ public:
             FD_SET(fd, &read);
             long long wait = std::min(deadline - now, 20 * kMs);
             timeval timeout { static_cast<time_t>(wait / kSecond),
-                              static_cast<suseconds_t>((wait % kSecond) / 1000) };
+                static_cast<suseconds_t>((wait % kSecond) / 1000) };
             select(fd + 1, &read, nullptr, nullptr, &timeout);
         }
     }
@@ -404,8 +412,8 @@ private:
                 }
                 Window root = 0;
                 unsigned w = 0, h = 0, border = 0, depth = 0;
-                XGetGeometry(m_display, window.id, &root, &window.x, &window.y, &w, &h, &border,
-                             &depth);
+                XGetGeometry(
+                    m_display, window.id, &root, &window.x, &window.y, &w, &h, &border, &depth);
                 window.width = static_cast<int>(w);
                 window.height = static_cast<int>(h);
             }
@@ -523,14 +531,21 @@ private:
     std::string m_folder;
 };
 
-double ms(long long ns) { return static_cast<double>(ns) / 1e6; }
+double ms(long long ns)
+{
+    return static_cast<double>(ns) / 1e6;
+}
 
-bool isStartScreen(const TopWindow &w) { return w.name == kMainTitle && w.width == 800; }
+bool isStartScreen(const TopWindow &w)
+{
+    return w.name == kMainTitle && w.width == 800;
+}
 
 /// Waits for the start screen's first frame. With no sound device the program
 /// first shows its information box: its first frame is recorded and it is
 /// confirmed with Return, as a player would.
-const TopWindow *waitForStartScreen(Watcher &screen, Child &child, long long *infoBoxFrame = nullptr)
+const TopWindow *waitForStartScreen(
+    Watcher &screen, Child &child, long long *infoBoxFrame = nullptr)
 {
     const long long deadline = monotonicNs() + 30 * kSecond;
     bool boxConfirmed = false;
@@ -579,7 +594,7 @@ IdleReading measureIdle(pid_t pid, Watcher &screen, int seconds)
             continue;
         char text[128];
         std::snprintf(text, sizeof text, "%s%s %.3f%%", reading.byThread.empty() ? "" : ", ",
-                      thread.first.c_str(), 100.0 * static_cast<double>(ns) / static_cast<double>(t1 - t0));
+            thread.first.c_str(), 100.0 * static_cast<double>(ns) / static_cast<double>(t1 - t0));
         reading.byThread += text;
     }
     reading.cpuPercent = 100.0 * static_cast<double>(run1 - run0) / static_cast<double>(t1 - t0);
@@ -607,7 +622,8 @@ void scenarioStartup(const Options &options, Watcher &screen)
         firstFrame.push_back(ms(main->firstFrame - child.start));
         if (boxFrame)
             infoBox.push_back(ms(boxFrame - child.start));
-        if (const TopWindow *back = screen.find([](const TopWindow &w) { return w.name == "Halvenor Dorvel"; }))
+        if (const TopWindow *back
+            = screen.find([](const TopWindow &w) { return w.name == "Halvenor Dorvel"; }))
             backdrop.push_back(ms(back->mapped - child.start));
         screen.pump(300 * kMs);
         child.stop(&screen);
@@ -621,7 +637,8 @@ void scenarioStartup(const Options &options, Watcher &screen)
     }
     bench::printRunsRow("Start-up: to backdrop mapped" + suffix, backdrop, "ms", "-");
     bench::printRunsRow("Start-up: to start screen mapped" + suffix, mapped, "ms", "< 100");
-    bench::printRunsRow("Start-up: to start screen first frame" + suffix, firstFrame, "ms", "< 100");
+    bench::printRunsRow(
+        "Start-up: to start screen first frame" + suffix, firstFrame, "ms", "< 100");
 }
 
 void scenarioIdle(const Options &options, Watcher &screen)
@@ -651,13 +668,15 @@ void scenarioIdle(const Options &options, Watcher &screen)
     }
     const std::string what = std::string("start screen, music ") + (options.musicOn ? "on" : "off")
         + (options.soundDevice ? "" : ", no sound device");
-    bench::printRunsRow("Idle CPU " + std::to_string(options.idleSeconds) + " s: " + what, cpu, "%", "< 0.5");
+    bench::printRunsRow(
+        "Idle CPU " + std::to_string(options.idleSeconds) + " s: " + what, cpu, "%", "< 0.5");
     bench::printRunsRow("  same, from utime+stime (10 ms ticks)", ticks, "%", "< 0.5");
     bench::printRunsRow("Memory resident (VmRSS): " + what, rss, "MB", "< 80");
     bench::printRunsRow("Memory private (smaps_rollup): " + what, priv, "MB", "-");
     bench::printRunsRow("Threads: " + what, threads, "", "-");
     bench::printNote("Largest mappings, " + what + " (resident/private MB): " + mappings);
-    bench::printNote("Idle CPU by thread (" + what + ", last run): " + (byThread.empty() ? "none ran" : byThread));
+    bench::printNote("Idle CPU by thread (" + what
+        + ", last run): " + (byThread.empty() ? "none ran" : byThread));
 }
 
 void scenarioGame(const Options &options, Watcher &screen)
@@ -682,7 +701,8 @@ void scenarioGame(const Options &options, Watcher &screen)
         screen.click(576 + 35, 309 + 35);
         const TopWindow *names = nullptr;
         screen.pumpUntil(monotonicNs() + 10 * kSecond, [&] {
-            names = screen.find([](const TopWindow &w) { return w.width > 1 && w.width < 800; }, before);
+            names = screen.find(
+                [](const TopWindow &w) { return w.width > 1 && w.width < 800; }, before);
             return names && names->firstFrame;
         });
         if (!names || !names->firstFrame) {
@@ -731,14 +751,17 @@ void scenarioGame(const Options &options, Watcher &screen)
         mappings = topMappings(child.pid(), 10);
         child.stop(&screen, 2);
     }
-    bench::printRunsRow("Names dialog: click on start picture to first frame", namesShown, "ms", "-");
+    bench::printRunsRow(
+        "Names dialog: click on start picture to first frame", namesShown, "ms", "-");
     bench::printRunsRow("Into a game: names OK to game table mapped", gameMapped, "ms", "-");
     bench::printRunsRow("Into a game: names OK to game table first frame", gameFrame, "ms", "-");
-    bench::printRunsRow("Idle CPU " + std::to_string(options.idleSeconds) + " s: settled game table",
-                        idleCpu, "%", "< 0.5");
+    bench::printRunsRow(
+        "Idle CPU " + std::to_string(options.idleSeconds) + " s: settled game table", idleCpu, "%",
+        "< 0.5");
     bench::printRunsRow("  same, from utime+stime (10 ms ticks)", idleTicks, "%", "< 0.5");
     bench::printNote("Largest mappings, settled game (resident/private MB): " + mappings);
-    bench::printNote("Idle CPU by thread (settled game table, last run): " + (byThread.empty() ? "none ran" : byThread));
+    bench::printNote("Idle CPU by thread (settled game table, last run): "
+        + (byThread.empty() ? "none ran" : byThread));
     bench::printRunsRow("Memory resident (VmRSS): game, dice rolling", rollRss, "MB", "< 80");
     bench::printRunsRow("Memory private (smaps_rollup): game, dice rolling", rollPriv, "MB", "-");
     bench::printRunsRow("Memory resident (VmRSS): game, settled", settledRss, "MB", "< 80");

@@ -9,10 +9,10 @@
 //   holds a shared_ptr to the job. From that moment only the worker touches the
 //   job's reader, bytes, pcm and why; the user-interface thread reads pcm and
 //   why only after joining the worker (join orders the two).
-// - The worker stores job->finished (release) and then posts takeDecodedSounds
-//   to m_receiver, a plain QObject living on the user-interface thread, as a
-//   queued call. Every call about a sample also looks at `finished` (acquire)
-//   first, so a finished sound is taken in even where no event loop runs.
+// - The worker stores job->finished (release) and then posts an empty event to
+//   m_receiver, a QObject living on the user-interface thread, which answers it
+//   with takeDecodedSounds (Qt's event queue is locked). Every call about a sample also looks at
+//   `finished` (acquire) first, so a finished sound is taken in even where no event loop runs.
 //   Taking in joins the worker (it has only its return left), fills the OpenAL
 //   buffer and starts the playbacks asked for meanwhile.
 // - Freeing a sample, BASS_Free and the destructor cancel: job->cancelled is
@@ -32,12 +32,15 @@
 #include <AL/alc.h>
 #include <AL/alext.h>
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QLoggingCategory>
 #include <QObject>
 
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <new>
 #include <optional>
@@ -78,6 +81,26 @@ namespace {
         return reinterpret_cast<LPALCDEVICERESUMESOFT>(
             alcGetProcAddress(device, "alcDeviceResumeSOFT"));
     }
+
+    constexpr auto kDecodedEvent = QEvent::User;
+
+    // Lives on the thread that loads samples. A worker that has finished posts
+    // it an event, which it answers by taking in the finished sounds; the event
+    // itself carries nothing, so nothing made on the worker is read here.
+    class DecodeReceiver final : public QObject
+    {
+    public:
+        explicit DecodeReceiver(std::function<void()> onDecoded)
+            : m_onDecoded(std::move(onDecoded))
+        {
+        }
+
+    protected:
+        void customEvent(QEvent *) override { m_onDecoded(); }
+
+    private:
+        std::function<void()> m_onDecoded;
+    };
 
 } // namespace
 
@@ -350,16 +373,15 @@ bool OpenAlSoundLibrary::fillBuffer(Sample &sample, const PcmData &pcm)
 bool OpenAlSoundLibrary::startBackgroundDecode(Sample &sample, std::shared_ptr<DecodeJob> job)
 {
     if (!m_receiver)
-        m_receiver = std::make_unique<QObject>();
+        m_receiver = std::make_unique<DecodeReceiver>([this] { takeDecodedSounds(); });
     QObject *receiver = m_receiver.get();
     sample.job = job;
     sample.pending.assign(sample.sources.size(), 0);
     try {
-        sample.worker = std::thread([this, job = std::move(job), receiver] {
+        sample.worker = std::thread([job = std::move(job), receiver] {
             job->run();
             if (!job->cancelled.load())
-                QMetaObject::invokeMethod(
-                    receiver, [this] { takeDecodedSounds(); }, Qt::QueuedConnection);
+                QCoreApplication::postEvent(receiver, new QEvent(kDecodedEvent));
         });
     } catch (const std::system_error &error) {
         qCWarning(lcSound, "no thread for decoding in the background: %s", error.what());

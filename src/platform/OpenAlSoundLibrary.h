@@ -14,10 +14,8 @@
 class QObject;
 
 namespace dorvel::platform {
-struct PcmData;
-}
 
-namespace dorvel::platform {
+struct PcmData;
 
 /**
  * The sound library over OpenAL Soft, with libsndfile decoding samples from

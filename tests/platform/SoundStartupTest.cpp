@@ -1,7 +1,7 @@
 // The start screen's three samples, taken from the real resource library, load
-// as the start screen loads them and the music, played straight away, is heard
-// once its decoding is done; prints how long the three loads take (a
-// measurement for the log, not a requirement).
+// as the start screen loads them; the music, played straight away, is heard
+// once its decoding is done, and closing while it decodes is harmless. Prints
+// how long the three loads take (a measurement for the log, not a requirement).
 #include "SoundTestData.h"
 #include "platform/OpenAlSoundLibrary.h"
 #include "platform/ResourceLibrary.h"
@@ -62,7 +62,7 @@ TEST_F(SoundStartup, ThreeStartScreenSamplesLoadAndTheMusicPlays)
     constexpr int kRuns = 5;
     std::vector<double> loadTimes;
     std::vector<double> musicLoadTimes;
-    std::vector<double> musicHeardAfter;
+    double musicHeardAfter = 0.0;
     for (int run = 0; run < kRuns; ++run) {
         OpenAlSoundLibrary lib;
         ASSERT_NE(lib.BASS_Init(-1, 44100, 0, nullptr), 0);
@@ -78,24 +78,33 @@ TEST_F(SoundStartup, ThreeStartScreenSamplesLoadAndTheMusicPlays)
         // The start screen starts the music right after loading it.
         ASSERT_NE(lib.BASS_SamplePlay(music), 0u);
         EXPECT_EQ(lib.activePlaybacks(music), 1);
-        QElapsedTimer waited;
-        waited.start();
-        while (lib.isDecoding(music) && waited.elapsed() < 30000)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        musicHeardAfter.push_back(millisecondsSince(start));
-        EXPECT_FALSE(lib.isDecoding(music));
-        EXPECT_EQ(lib.activePlaybacks(music), 1) << "the music plays once decoded";
+        if (run == 0) {
+            QElapsedTimer waited;
+            waited.start();
+            while (lib.isDecoding(music) && waited.elapsed() < 30000)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            musicHeardAfter = millisecondsSince(start);
+            EXPECT_FALSE(lib.isDecoding(music));
+            EXPECT_EQ(lib.activePlaybacks(music), 1) << "the music plays once decoded";
+            EXPECT_EQ(lib.BASS_SampleStop(music), 1);
+            EXPECT_EQ(lib.activePlaybacks(music), 0);
+        }
+        // The later runs close the start screen while the music is still decoding.
         lib.BASS_Stop();
         lib.BASS_SampleFree(music);
         lib.BASS_SampleFree(click);
         lib.BASS_SampleFree(confirm);
         lib.BASS_Free();
     }
+    // The first run is the one a start-up pays: libraries and data touched for
+    // the first time in the process.
+    std::printf("[ timing   ] first run: three start-screen loads %.2f ms, of it the music "
+                "%.2f ms; music playing after %.1f ms\n",
+        loadTimes.front(), musicLoadTimes.front(), musicHeardAfter);
     std::sort(loadTimes.begin(), loadTimes.end());
     std::sort(musicLoadTimes.begin(), musicLoadTimes.end());
-    std::sort(musicHeardAfter.begin(), musicHeardAfter.end());
-    std::printf("[ timing   ] three start-screen loads: median %.2f ms (min %.2f, max %.2f), "
-                "of it the music %.2f ms; music playing after: median %.1f ms\n",
-        loadTimes[kRuns / 2], loadTimes.front(), loadTimes.back(), musicLoadTimes[kRuns / 2],
-        musicHeardAfter[kRuns / 2]);
+    std::printf("[ timing   ] all %d runs: three start-screen loads median %.2f ms (min %.2f, "
+                "max %.2f), of it the music %.2f ms\n",
+        kRuns, loadTimes[kRuns / 2], loadTimes.front(), loadTimes.back(),
+        musicLoadTimes[kRuns / 2]);
 }

@@ -253,8 +253,9 @@ private:
     void post(const std::function<void()> &step)
     {
         m_pending = true;
+        // Bound to a member, so a step still queued when the driver goes is dropped.
         QMetaObject::invokeMethod(
-            qApp,
+            &m_poll,
             [this, step] {
                 m_pending = false;
                 step();
