@@ -6,17 +6,17 @@ namespace dorvel::platform {
 
 namespace {
 
-class SystemClock final : public Clock
-{
-public:
-    std::uint32_t millisecondsSinceMidnightUtc() const override
+    class SystemClock final : public Clock
     {
-        using namespace std::chrono;
-        const auto now = time_point_cast<milliseconds>(system_clock::now());
-        const auto sinceMidnight = now - floor<days>(now);
-        return static_cast<std::uint32_t>(sinceMidnight.count());
-    }
-};
+    public:
+        std::uint32_t millisecondsSinceMidnightUtc() const override
+        {
+            using namespace std::chrono;
+            const auto now = time_point_cast<milliseconds>(system_clock::now());
+            const auto sinceMidnight = now - floor<days>(now);
+            return static_cast<std::uint32_t>(sinceMidnight.count());
+        }
+    };
 
 } // namespace
 

@@ -9,11 +9,11 @@ namespace dorvel::platform {
 
 namespace {
 
-QString &family()
-{
-    static QString name = QStringLiteral("DejaVu Sans");
-    return name;
-}
+    QString &family()
+    {
+        static QString name = QStringLiteral("DejaVu Sans");
+        return name;
+    }
 
 } // namespace
 
@@ -23,8 +23,8 @@ void registerFonts()
     if (done)
         return;
     done = true;
-    const QStringList files = {QStringLiteral("/usr/share/wine/fonts/tahoma.ttf"),
-                               QStringLiteral("/usr/share/wine/fonts/tahomabd.ttf")};
+    const QStringList files = { QStringLiteral("/usr/share/wine/fonts/tahoma.ttf"),
+        QStringLiteral("/usr/share/wine/fonts/tahomabd.ttf") };
     for (const QString &file : files) {
         const int id = QFontDatabase::addApplicationFont(file);
         if (id >= 0) {
@@ -49,8 +49,8 @@ QFont tahoma(double pointSize, bool bold, bool italic, bool underline)
 {
     // The windows were laid out at 96 dots per inch; pixel sizes keep them
     // independent of whatever resolution the X server reports.
-    QFont font = tahomaPixels(static_cast<int>(std::lround(pointSize * 96.0 / 72.0)), bold,
-                              underline);
+    QFont font
+        = tahomaPixels(static_cast<int>(std::lround(pointSize * 96.0 / 72.0)), bold, underline);
     font.setItalic(italic);
     return font;
 }

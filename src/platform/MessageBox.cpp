@@ -5,34 +5,33 @@
 namespace dorvel::platform {
 
 namespace {
-MessageHook &hook()
-{
-    static MessageHook current;
-    return current;
-}
+    MessageHook &hook()
+    {
+        static MessageHook current;
+        return current;
+    }
 } // namespace
 
-void setMessageHook(MessageHook newHook) { hook() = std::move(newHook); }
+void setMessageHook(MessageHook newHook)
+{
+    hook() = std::move(newHook);
+}
 
 void showMessage(QWidget *parent, MessageKind kind, const QString &text)
 {
     showMessageTitled(parent, kind,
-                      kind == MessageKind::Error ? QStringLiteral("Fehler")
-                                                 : QStringLiteral("Information"),
-                      text);
+        kind == MessageKind::Error ? QStringLiteral("Fehler") : QStringLiteral("Information"),
+        text);
 }
 
-void showMessageTitled(QWidget *parent, MessageKind kind, const QString &title,
-                       const QString &text)
+void showMessageTitled(QWidget *parent, MessageKind kind, const QString &title, const QString &text)
 {
     if (hook()) {
         hook()(kind, title, text);
         return;
     }
-    QMessageBox box(kind == MessageKind::Error ? QMessageBox::Critical
-                                               : QMessageBox::Information,
-                    title, QString(text).replace(kLineBreak, QStringLiteral("\n")),
-                    QMessageBox::Ok, parent);
+    QMessageBox box(kind == MessageKind::Error ? QMessageBox::Critical : QMessageBox::Information,
+        title, QString(text).replace(kLineBreak, QStringLiteral("\n")), QMessageBox::Ok, parent);
     box.setWindowFlag(Qt::WindowStaysOnTopHint);
     box.exec();
 }

@@ -19,8 +19,8 @@ inline const QString kLineBreak = QStringLiteral("\r\n");
  */
 void showMessage(QWidget *parent, MessageKind kind, const QString &text);
 /// Shows an error box with the given title (the application's standard error box).
-void showMessageTitled(QWidget *parent, MessageKind kind, const QString &title,
-                       const QString &text);
+void showMessageTitled(
+    QWidget *parent, MessageKind kind, const QString &title, const QString &text);
 
 /// Tests replace the boxes with a recorder: while a hook is set, no box is shown
 /// and the hook receives kind, title and text instead. Pass {} to restore.

@@ -12,7 +12,7 @@
 namespace dorvel::platform {
 
 namespace {
-Q_LOGGING_CATEGORY(lcResources, "dorvel.resources", QtWarningMsg)
+    Q_LOGGING_CATEGORY(lcResources, "dorvel.resources", QtWarningMsg)
 } // namespace
 
 // ---------------------------------------------------------------------------

@@ -34,8 +34,7 @@ public:
     virtual int BASS_Start() = 0;
     /// Decodes a sample from memory (mem must be non-zero); 0 on undecodable data.
     virtual HSAMPLE BASS_SampleLoad(int mem, const void *file, std::uint32_t offset,
-                                    std::uint32_t length, std::uint32_t max,
-                                    std::uint32_t flags)
+        std::uint32_t length, std::uint32_t max, std::uint32_t flags)
         = 0;
     /// Starts one more playback; 0 when none could start.
     virtual std::uint32_t BASS_SamplePlay(HSAMPLE handle) = 0;

@@ -39,9 +39,10 @@ sleep 0.3
 xdotool mousemove 611 344 click 1
 timeout 10 xdotool search --sync --name '^Spieler$' >/dev/null || fail "no names dialog"
 sleep 0.3
-xdotool type --delay 40 'Ansgar'
+xdotool type --delay 120 'Ansgar'
 xdotool key Tab
-xdotool type --delay 40 'Bärbel'
+sleep 0.3
+xdotool type --delay 120 'Bärbel'
 # Enter must not confirm.
 xdotool key Return
 sleep 0.3

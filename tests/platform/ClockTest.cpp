@@ -9,11 +9,11 @@
 TEST(SystemClock, AnswersMillisecondsSinceMidnightUtc)
 {
     using namespace std::chrono;
-    const auto before = duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count()
-                        % 86'400'000;
+    const auto before
+        = duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count() % 86'400'000;
     const auto value = dorvel::platform::systemClock().millisecondsSinceMidnightUtc();
-    const auto after = duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count()
-                       % 86'400'000;
+    const auto after
+        = duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count() % 86'400'000;
     EXPECT_LT(value, 86'400'000u);
     if (before <= after) { // not across midnight
         EXPECT_GE(static_cast<long long>(value), before);

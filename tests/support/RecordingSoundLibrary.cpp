@@ -30,7 +30,7 @@ std::uint32_t RecordingSoundLibrary::BASS_GetVersion()
 int RecordingSoundLibrary::BASS_Init(int device, std::uint32_t freq, std::uint32_t flags, void *)
 {
     calls.push_back("Init(" + std::to_string(device) + "," + std::to_string(freq) + ","
-                    + std::to_string(flags) + ")");
+        + std::to_string(flags) + ")");
     return initResult;
 }
 
@@ -40,13 +40,12 @@ int RecordingSoundLibrary::BASS_Start()
     return 1;
 }
 
-platform::HSAMPLE RecordingSoundLibrary::BASS_SampleLoad(int, const void *, std::uint32_t,
-                                                         std::uint32_t length, std::uint32_t max,
-                                                         std::uint32_t flags)
+platform::HSAMPLE RecordingSoundLibrary::BASS_SampleLoad(
+    int, const void *, std::uint32_t, std::uint32_t length, std::uint32_t max, std::uint32_t flags)
 {
     const platform::HSAMPLE handle = m_nextHandle++;
     calls.push_back("SampleLoad(len=" + std::to_string(length) + ",max=" + std::to_string(max)
-                    + ",flags=" + std::to_string(flags) + ")=" + std::to_string(handle));
+        + ",flags=" + std::to_string(flags) + ")=" + std::to_string(handle));
     return handle;
 }
 
@@ -86,6 +85,9 @@ int RecordingSoundLibrary::BASS_Stop()
     return 1;
 }
 
-void RecordingSoundLibrary::BASS_Free() { calls.push_back("Free"); }
+void RecordingSoundLibrary::BASS_Free()
+{
+    calls.push_back("Free");
+}
 
 } // namespace dorvel::test

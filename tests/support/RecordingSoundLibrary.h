@@ -30,8 +30,7 @@ public:
     int BASS_Init(int device, std::uint32_t freq, std::uint32_t flags, void *win) override;
     int BASS_Start() override;
     platform::HSAMPLE BASS_SampleLoad(int mem, const void *file, std::uint32_t offset,
-                                      std::uint32_t length, std::uint32_t max,
-                                      std::uint32_t flags) override;
+        std::uint32_t length, std::uint32_t max, std::uint32_t flags) override;
     std::uint32_t BASS_SamplePlay(platform::HSAMPLE handle) override;
     int BASS_SampleStop(platform::HSAMPLE handle) override;
     void BASS_SampleFree(platform::HSAMPLE handle) override;
