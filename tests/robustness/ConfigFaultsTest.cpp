@@ -40,7 +40,7 @@ struct Outcome
 {
     bool soundOnAtStart = false;
     bool musicOnAtStart = false;
-    std::vector<Box> boxes;
+    std::vector<RecordedMessage> boxes;
 };
 
 struct ConfigFaults : testing::Test
@@ -51,7 +51,7 @@ struct ConfigFaults : testing::Test
     {
         Outcome outcome;
         {
-            BoxRecorder recorder;
+            MessageRecorder recorder;
             app::TfrmDorvel20Main window(sound, library, clock, display);
             EXPECT_FALSE(window.startFailed());
             window.show();
@@ -64,7 +64,7 @@ struct ConfigFaults : testing::Test
             if (window.soundAvailable) {
                 EXPECT_EQ(sound.calls.back(), "Free") << "the sound library is shut down last";
             }
-            outcome.boxes = recorder.boxes;
+            outcome.boxes = recorder.messages;
         }
         return outcome;
     }
@@ -247,7 +247,7 @@ TEST_F(ConfigFaults, DamagedEntriesAreCarriedShownSanelyAndMergedInto)
     // moves down as the ten characters it shows, the one above keeps its bytes,
     // and the switches stay as they were.
     {
-        BoxRecorder recorder;
+        MessageRecorder recorder;
         game::TfrmDorvel20Game table(sound, library, clock);
         table.playerCount = 1;
         table.findChild<QLabel *>(QStringLiteral("lblSpieler1"))->setText(QStringLiteral("Neu"));
@@ -274,7 +274,7 @@ TEST_F(ConfigFaults, GameEndWithAProtectedFileShowsAndKeepsTheStoredList)
     storage::ConfigRecord stored;
     ASSERT_TRUE(storage::readConfig(storage::kConfigFileName, stored));
 
-    BoxRecorder recorder;
+    MessageRecorder recorder;
     app::TfrmDorvel20Main window(sound, library, clock, display);
     window.show();
     QStringList shown;
@@ -293,7 +293,7 @@ TEST_F(ConfigFaults, GameEndWithAProtectedFileShowsAndKeepsTheStoredList)
         expected << entry.name() << QString::number(entry.points);
     EXPECT_EQ(shown, expected);
     QTest::keyClick(&window, Qt::Key_Escape);
-    EXPECT_TRUE(recorder.boxes.empty());
+    EXPECT_TRUE(recorder.messages.empty());
     EXPECT_EQ(readBytes(kCfg), original);
 }
 

@@ -42,7 +42,7 @@ struct DisplayFaults : testing::Test
 TEST_F(DisplayFaults, RefusedSwitchIsNotAnError)
 {
     display.switchWorks = false;
-    BoxRecorder recorder;
+    MessageRecorder recorder;
     {
         app::TfrmDorvel20Main window(sound, library, clock, display);
         ASSERT_FALSE(window.startFailed());
@@ -54,7 +54,7 @@ TEST_F(DisplayFaults, RefusedSwitchIsNotAnError)
         QTest::keyClick(&window, Qt::Key_Escape);
         EXPECT_FALSE(window.isVisible());
     }
-    EXPECT_TRUE(recorder.boxes.empty());
+    EXPECT_TRUE(recorder.messages.empty());
     // restore() is harmless when nothing changed, and is owed after asking.
     EXPECT_EQ(display.calls, (std::vector<std::string> { "switch(800x600x16)", "restore" }));
     EXPECT_EQ(readBytes(storage::kConfigFileName), settingsBytes(1, 1));
@@ -72,15 +72,15 @@ TEST_F(DisplayFaults, NoQualifyingModeStillGivesAWorkingStartScreen)
         display.calls.clear();
         sound.clear();
         writeBytes(storage::kConfigFileName, settingsBytes(1, 1));
-        BoxRecorder recorder;
+        MessageRecorder recorder;
         {
             app::TfrmDorvel20Main window(sound, library, clock, display);
             ASSERT_FALSE(window.startFailed());
             window.show();
-            ASSERT_EQ(recorder.boxes.size(), 1u);
-            EXPECT_EQ(recorder.boxes[0].kind, platform::MessageKind::Error);
-            EXPECT_EQ(recorder.boxes[0].title, QStringLiteral("Halvenor Dorvel DAVED"));
-            EXPECT_EQ(recorder.boxes[0].text, QStringLiteral("Unsupported video mode."));
+            ASSERT_EQ(recorder.messages.size(), 1u);
+            EXPECT_EQ(recorder.messages[0].kind, platform::MessageKind::Error);
+            EXPECT_EQ(recorder.messages[0].title, QStringLiteral("Halvenor Dorvel DAVED"));
+            EXPECT_EQ(recorder.messages[0].text, QStringLiteral("Unsupported video mode."));
             EXPECT_EQ(window.pos(), app::TfrmDorvel20Main::kDesignedPosition);
             EXPECT_FALSE(window.GLFullScreenViewer1.active());
             playOneTurn(window);
@@ -89,7 +89,7 @@ TEST_F(DisplayFaults, NoQualifyingModeStillGivesAWorkingStartScreen)
             EXPECT_FALSE(window.isVisible());
             EXPECT_EQ(sound.calls.back(), "Free");
         }
-        EXPECT_EQ(recorder.boxes.size(), 1u);
+        EXPECT_EQ(recorder.messages.size(), 1u);
         EXPECT_TRUE(display.calls.empty()) << "the mode was never touched";
         EXPECT_EQ(SampleLedger::of(sound.calls).faults(), std::vector<std::string> {});
         // The music switch was on; its click turned it off, and that is stored.

@@ -68,7 +68,7 @@ TEST(WholeLibraryFaults, MissingCutShortOrJunkLibraryEndsTheProgramWithItsMessag
         c.make(dir.path() / "lib" / "redizo.dll");
         // The program's own search, pointed at a folder that holds the bad file.
         platform::SearchPathResourceLoader loader({ dir.path() / "lib" });
-        BoxRecorder recorder;
+        MessageRecorder recorder;
         RecordingSoundLibrary sound;
         StubDisplay display;
         FixedClock clock;
@@ -76,10 +76,10 @@ TEST(WholeLibraryFaults, MissingCutShortOrJunkLibraryEndsTheProgramWithItsMessag
 
         EXPECT_TRUE(window.startFailed());
         EXPECT_EQ(window.exitCode(), app::kExitFatal);
-        ASSERT_EQ(recorder.boxes.size(), 1u);
-        EXPECT_EQ(recorder.boxes[0].kind, platform::MessageKind::Error);
-        EXPECT_EQ(recorder.boxes[0].title, QStringLiteral("Fehler"));
-        EXPECT_EQ(recorder.boxes[0].text, kLibraryMissingText);
+        ASSERT_EQ(recorder.messages.size(), 1u);
+        EXPECT_EQ(recorder.messages[0].kind, platform::MessageKind::Error);
+        EXPECT_EQ(recorder.messages[0].title, QStringLiteral("Fehler"));
+        EXPECT_EQ(recorder.messages[0].text, kLibraryMissingText);
         EXPECT_TRUE(sound.calls.empty());
         EXPECT_TRUE(display.calls.empty());
         EXPECT_EQ(folderEntries("."), std::vector<std::string> { "lib" }) << "nothing written";
@@ -160,7 +160,7 @@ TEST_P(SpoiledResource, AWholeRunStillWorksWithoutIt)
     platform::FileResourceLoader library(dir.path() / "redizo.dll");
     writeBytes(storage::kConfigFileName, settingsBytes(1, 1));
 
-    BoxRecorder recorder;
+    MessageRecorder recorder;
     RecordingSoundLibrary sound;
     StubDisplay display;
     FixedClock clock;
@@ -208,7 +208,7 @@ TEST_P(SpoiledResource, AWholeRunStillWorksWithoutIt)
     QTest::keyClick(&window, Qt::Key_Escape);
     EXPECT_EQ(closed.count(), 1);
     EXPECT_EQ(window.exitCode(), app::kExitNormal);
-    EXPECT_TRUE(recorder.boxes.empty()) << recorder.boxes.front().text.toStdString();
+    EXPECT_TRUE(recorder.messages.empty()) << recorder.messages.front().text.toStdString();
     EXPECT_EQ(SampleLedger::of(sound.calls).faults(), std::vector<std::string> {});
     EXPECT_EQ(readBytes(storage::kConfigFileName), settingsBytes(1, 1));
 }

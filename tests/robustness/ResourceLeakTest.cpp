@@ -68,7 +68,7 @@ std::string describe(
 TEST(ResourceLeaks, GamesInARowLeaveNoFileTextureOrSampleBehind)
 {
     ScopedCurrentDir dir;
-    BoxRecorder recorder;
+    MessageRecorder recorder;
     RecordingSoundLibrary sound;
     StubDisplay display;
     FixedClock clock;
@@ -126,7 +126,7 @@ TEST(ResourceLeaks, GamesInARowLeaveNoFileTextureOrSampleBehind)
     const SampleLedger ledger = SampleLedger::of(sound.calls);
     EXPECT_EQ(ledger.loaded.size(), 3u + 4u * 8u); // start screen's three, four tables' eight
     EXPECT_EQ(ledger.faults(), std::vector<std::string> {});
-    EXPECT_TRUE(recorder.boxes.empty());
+    EXPECT_TRUE(recorder.messages.empty());
     EXPECT_EQ(openDescriptors(), descriptors) << describe(descriptors, openDescriptors());
 }
 

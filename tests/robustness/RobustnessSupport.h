@@ -17,6 +17,7 @@
 #include "platform/ResourceLibrary.h"
 #include "platform/ResourceLoaders.h"
 #include "storage/ConfigRecord.h"
+#include "support/WindowStandIns.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -48,49 +49,15 @@ public:
     std::uint32_t millisecondsSinceMidnightUtc() const override { return 36'000'000; }
 };
 
-/// A display with a given list of modes; the switch can be made to fail.
-class StubDisplay final : public platform::DisplayModes
+/// The display stand-in with a 16-bit 800×600 mode on offer.
+class StubDisplay final : public RecordingDisplayModes
 {
 public:
-    std::vector<platform::DisplayMode> available { { 1024, 768, 32 }, { 800, 600, 16 } };
-    platform::DisplayMode shown { 1024, 768, 32 };
-    bool switchWorks = true;
-    std::vector<std::string> calls;
-
-    std::vector<platform::DisplayMode> modes() override { return available; }
-    platform::DisplayMode current() override { return shown; }
-    bool switchTemporarily(const platform::DisplayMode &mode) override
+    StubDisplay()
     {
-        calls.push_back("switch(" + std::to_string(mode.width) + "x" + std::to_string(mode.height)
-            + "x" + std::to_string(mode.depth) + ")");
-        return switchWorks;
+        available = { { 1024, 768, 32 }, { 800, 600, 16 } };
+        shown = { 1024, 768, 32 };
     }
-    void restore() override { calls.push_back("restore"); }
-};
-
-struct Box
-{
-    platform::MessageKind kind;
-    QString title;
-    QString text;
-};
-
-/// Records message boxes instead of showing them, for its lifetime.
-class BoxRecorder
-{
-public:
-    BoxRecorder()
-    {
-        platform::setMessageHook(
-            [this](platform::MessageKind kind, const QString &title, const QString &text) {
-                boxes.push_back({ kind, title, text });
-            });
-    }
-    ~BoxRecorder() { platform::setMessageHook({}); }
-    BoxRecorder(const BoxRecorder &) = delete;
-    BoxRecorder &operator=(const BoxRecorder &) = delete;
-
-    std::vector<Box> boxes;
 };
 
 inline const QString kLibraryMissingText

@@ -36,7 +36,7 @@ TEST(SoundDamage, UndecodableSoundsAreSilentAndNothingLeaks)
     platform::OpenAlSoundLibrary sound;
     StubDisplay display;
     FixedClock clock;
-    BoxRecorder recorder;
+    MessageRecorder recorder;
     {
         app::TfrmDorvel20Main window(sound, library, clock, display);
         ASSERT_FALSE(window.startFailed());
@@ -80,7 +80,7 @@ TEST(SoundDamage, UndecodableSoundsAreSilentAndNothingLeaks)
         EXPECT_FALSE(window.isVisible());
         EXPECT_EQ(sound.loadedSamples(), 0u);
     }
-    EXPECT_TRUE(recorder.boxes.empty());
+    EXPECT_TRUE(recorder.messages.empty());
     EXPECT_EQ(readBytes(storage::kConfigFileName), settingsBytes(1, 1));
 }
 

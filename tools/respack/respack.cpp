@@ -76,20 +76,20 @@ std::optional<std::uint32_t> parseId(std::string_view text)
     return id;
 }
 
-int pack(const std::string &outPath, const std::vector<std::string> &specs)
+int pack(const std::string &outPath, const std::vector<std::string> &assignments)
 {
     std::vector<ResourceInput> resources;
-    for (const std::string &spec : specs) {
-        const auto equals = spec.find('=');
+    for (const std::string &assignment : assignments) {
+        const auto equals = assignment.find('=');
         if (equals == std::string::npos)
-            return failWith("'" + spec + "': expected ID=FILE");
-        const auto id = parseId(std::string_view(spec).substr(0, equals));
+            return failWith("'" + assignment + "': expected ID=FILE");
+        const auto id = parseId(std::string_view(assignment).substr(0, equals));
         if (!id)
-            return failWith("'" + spec + "': the ID must be a whole number from 1 to "
+            return failWith("'" + assignment + "': the ID must be a whole number from 1 to "
                 + std::to_string(kLargestId));
-        const std::string file = spec.substr(equals + 1);
+        const std::string file = assignment.substr(equals + 1);
         if (file.empty())
-            return failWith("'" + spec + "': no file given");
+            return failWith("'" + assignment + "': no file given");
         std::string error;
         auto data = readWholeFile(file, error);
         if (!data)
