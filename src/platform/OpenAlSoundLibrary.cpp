@@ -432,19 +432,27 @@ void OpenAlSoundLibrary::takeDecodedSound(HSAMPLE handle, Sample &sample)
     }
 }
 
+// A loaded sample by handle, with any finished background decodes taken in
+// first; nullptr without a device or for an unknown handle.
+OpenAlSoundLibrary::Sample *OpenAlSoundLibrary::liveSample(HSAMPLE handle)
+{
+    if (!ready())
+        return nullptr;
+    takeDecodedSounds();
+    const auto it = m_samples.find(handle);
+    return it == m_samples.end() ? nullptr : &it->second;
+}
+
 // Starts one more playback on a source of the sample that is not playing; with
 // every one busy the sample gives way (the longest-playing starts again) or
 // refuses. While the sample is still decoding, the playback waits for the sound
 // and counts as running from now.
 std::uint32_t OpenAlSoundLibrary::BASS_SamplePlay(HSAMPLE handle)
 {
-    if (!ready())
+    Sample *found = liveSample(handle);
+    if (found == nullptr)
         return 0;
-    takeDecodedSounds();
-    const auto it = m_samples.find(handle);
-    if (it == m_samples.end())
-        return 0;
-    Sample &sample = it->second;
+    Sample &sample = *found;
     if (sample.silent)
         return 0;
     alGetError();
@@ -487,14 +495,11 @@ std::uint32_t OpenAlSoundLibrary::BASS_SamplePlay(HSAMPLE handle)
 
 int OpenAlSoundLibrary::BASS_SampleStop(HSAMPLE handle)
 {
-    if (!ready())
+    Sample *sample = liveSample(handle);
+    if (sample == nullptr)
         return 0;
-    takeDecodedSounds();
-    const auto it = m_samples.find(handle);
-    if (it == m_samples.end())
-        return 0;
-    std::fill(it->second.pending.begin(), it->second.pending.end(), 0);
-    auto &sources = it->second.sources;
+    std::fill(sample->pending.begin(), sample->pending.end(), 0);
+    auto &sources = sample->sources;
     alSourceStopv(static_cast<ALsizei>(sources.size()), sources.data());
     return alOk("BASS_SampleStop") ? 1 : 0;
 }
@@ -570,17 +575,14 @@ void OpenAlSoundLibrary::applyVolume()
 
 int OpenAlSoundLibrary::activePlaybacks(HSAMPLE handle)
 {
-    if (!ready())
+    const Sample *sample = liveSample(handle);
+    if (sample == nullptr)
         return 0;
-    takeDecodedSounds();
-    const auto it = m_samples.find(handle);
-    if (it == m_samples.end())
-        return 0;
-    if (it->second.job)
+    if (sample->job)
         return static_cast<int>(
-            std::count(it->second.pending.begin(), it->second.pending.end(), char { 1 }));
+            std::count(sample->pending.begin(), sample->pending.end(), char { 1 }));
     int playing = 0;
-    for (const ALuint source : it->second.sources) {
+    for (const ALuint source : sample->sources) {
         ALint state = AL_STOPPED;
         alGetSourcei(source, AL_SOURCE_STATE, &state);
         if (state == AL_PLAYING)

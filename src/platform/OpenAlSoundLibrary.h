@@ -113,6 +113,7 @@ private:
     bool fillBuffer(Sample &sample, const PcmData &pcm);
     bool startBackgroundDecode(Sample &sample, std::shared_ptr<DecodeJob> job);
     void takeDecodedSounds();
+    Sample *liveSample(HSAMPLE handle);
     void takeDecodedSound(HSAMPLE handle, Sample &sample);
     void endBackgroundDecode(Sample &sample);
     void releaseSample(Sample &sample);
