@@ -1,6 +1,7 @@
 #include "DiceGLWindow.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QOpenGLContext>
@@ -32,9 +33,14 @@ QSurfaceFormat DiceGLWindow::requestedFormat()
     format.setRenderableType(QSurfaceFormat::OpenGL);
     format.setProfile(QSurfaceFormat::CompatibilityProfile);
     format.setSwapBehavior(QSurfaceFormat::DoubleBuffer);
-    format.setRedBufferSize(5);
-    format.setGreenBufferSize(6);
-    format.setBlueBufferSize(5);
+    // 16-bit colour where the display offers it with a depth buffer. Wayland's
+    // EGL offers 16-bit colour only without one, and the dice would then lie
+    // under the slab: there the display's own colour depth is taken.
+    if (!QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+        format.setRedBufferSize(5);
+        format.setGreenBufferSize(6);
+        format.setBlueBufferSize(5);
+    }
     format.setAlphaBufferSize(0);
     format.setDepthBufferSize(16);
     format.setSwapInterval(0);
@@ -50,8 +56,8 @@ void DiceGLWindow::initializeGL()
 void DiceGLWindow::paintGL()
 {
     const qreal ratio = devicePixelRatio();
-    m_renderer.render(
-        m_scene, static_cast<int>(width() * ratio), static_cast<int>(height() * ratio));
+    m_renderer.render(m_scene, qRound(width() * ratio), qRound(height() * ratio),
+        DiceRenderer::Mode::Textured, ratio);
     ++m_frames;
 }
 

@@ -97,7 +97,8 @@ void DiceRenderer::cleanup()
     m_initialized = false;
 }
 
-void DiceRenderer::render(const DiceScene &scene, int width, int height, Mode mode)
+void DiceRenderer::render(
+    const DiceScene &scene, int width, int height, Mode mode, double pixelRatio)
 {
     initialize();
 
@@ -115,7 +116,7 @@ void DiceRenderer::render(const DiceScene &scene, int width, int height, Mode mo
     glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
 
     const Camera &camera = scene.camera();
-    const Projection projection = Projection::forView(camera, width, height);
+    const Projection projection = Projection::forView(camera, width, height, pixelRatio);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     glFrustum(projection.left, projection.right, projection.bottom, projection.top,

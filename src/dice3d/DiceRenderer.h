@@ -28,7 +28,10 @@ public:
 
     /// Uploads the materials' textures; called by render() when needed.
     void initialize();
-    void render(const DiceScene &scene, int width, int height, Mode mode = Mode::Textured);
+    /// Draws into a viewport of width × height device pixels; `pixelRatio` is
+    /// device pixels per view pixel (the camera frames the view's own size).
+    void render(const DiceScene &scene, int width, int height, Mode mode = Mode::Textured,
+        double pixelRatio = 1.0);
     /// Frees the textures.
     void cleanup();
     bool isInitialized() const { return m_initialized; }
