@@ -5,6 +5,8 @@
 # table and the high-score window each fill the output's height at the stage's
 # scale, centred, black around them. The compositor injects no input, so
 # stage_walk drives the windows from the inside and checks weston's screenshots.
+# Then the same through XWayland (Qt's X11 platform in the Wayland session),
+# where Xwayland is installed.
 # Skipped (exit 77) only where weston is not installed.
 #
 # usage: stage_wayland.sh <path of stage_walk> [folder to keep the screenshots in]
@@ -28,8 +30,10 @@ fail() { echo "FAIL: $*" >&2; cat "$work/weston.log" >&2 || true; exit 1; }
 export XDG_RUNTIME_DIR="$work/runtime"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 # --debug offers the screenshot protocol; pixman keeps weston off GL.
+xwayland=()
+command -v Xwayland >/dev/null && xwayland=(--xwayland)
 weston --backend=headless-backend.so --use-pixman --debug --socket=dorvel-wayland \
-  --width=1280 --height=800 --idle-time=0 >"$work/weston.log" 2>&1 &
+  --width=1280 --height=800 --idle-time=0 "${xwayland[@]}" >"$work/weston.log" 2>&1 &
 compositor=$!
 for _ in $(seq 1 100); do [[ -S "$XDG_RUNTIME_DIR/dorvel-wayland" ]] && break; sleep 0.1; done
 [[ -S "$XDG_RUNTIME_DIR/dorvel-wayland" ]] || fail "weston did not start"
@@ -55,3 +59,13 @@ env -u DISPLAY WAYLAND_DISPLAY=dorvel-wayland XDG_SESSION_TYPE=wayland QT_QPA_PL
   QT_IM_MODULE=none ALSOFT_DRIVERS=nonexistent timeout 300 "$walker" "$work/shoot.sh" ${keep:+"$keep"} ||
   fail "the walk through the windows failed"
 echo "wayland: every window on a 1280x800 output as designed"
+
+if ((${#xwayland[@]})); then
+  display="$(sed -n 's/.*xserver listening on display \(:[0-9]*\).*/\1/p' "$work/weston.log" | head -1)"
+  [[ -n "$display" ]] || fail "weston started no X server"
+  rm -f dorvel.cfg
+  env DISPLAY="$display" WAYLAND_DISPLAY=dorvel-wayland XDG_SESSION_TYPE=wayland QT_QPA_PLATFORM=xcb \
+    ALSOFT_DRIVERS=nonexistent timeout 300 "$walker" "$work/shoot.sh" ||
+    fail "the walk through the windows failed on XWayland"
+  echo "xwayland: every window on a 1280x800 output as designed"
+fi
