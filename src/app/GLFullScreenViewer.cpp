@@ -2,6 +2,7 @@
 
 #include "platform/Stage.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QOffscreenSurface>
@@ -30,28 +31,35 @@ namespace {
         return format;
     }
 
-    // Calls `then` once, after the first frame of the watched widget has been
-    // painted (a zero timer runs after the paint has reached the screen).
+    // Calls `then` once, after the first frame drawn in the given window (a
+    // zero timer runs after the paint has reached the screen): the first paint
+    // of the window or of any widget in it, such as the start screen.
     class FirstFrameWatch final : public QObject
     {
     public:
-        FirstFrameWatch(QWidget *widget, std::function<void()> then)
-            : m_then(std::move(then))
+        FirstFrameWatch(QWidget *window, std::function<void()> then)
+            : m_window(window)
+            , m_then(std::move(then))
         {
-            widget->installEventFilter(this);
+            qApp->installEventFilter(this);
         }
+        ~FirstFrameWatch() override { qApp->removeEventFilter(this); }
 
     protected:
         bool eventFilter(QObject *watched, QEvent *event) override
         {
-            if (event->type() == QEvent::Paint && m_then) {
-                watched->removeEventFilter(this);
+            if (event->type() != QEvent::Paint || !m_then)
+                return false;
+            const auto *widget = qobject_cast<QWidget *>(watched);
+            if (widget != nullptr && widget->window() == m_window) {
+                qApp->removeEventFilter(this);
                 QTimer::singleShot(0, this, std::exchange(m_then, {}));
             }
             return false;
         }
 
     private:
+        QWidget *m_window;
         std::function<void()> m_then;
     };
 

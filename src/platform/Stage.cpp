@@ -408,15 +408,6 @@ namespace stage {
         g_host = nullptr;
     }
 
-    QRect area()
-    {
-        if (g_host != nullptr)
-            return QRect(QPoint(0, 0), kStageSize);
-        if (const QScreen *screen = QGuiApplication::primaryScreen())
-            return screen->geometry();
-        return QRect(QPoint(0, 0), kStageSize);
-    }
-
 } // namespace stage
 
 double stageScaleFactor(QSize pixels, double appliedRatio, double userFactor)

@@ -2,7 +2,6 @@
 
 #include "DisplayMode.h"
 
-#include <QRect>
 #include <QSize>
 
 #include <span>
@@ -67,10 +66,6 @@ namespace stage {
     /// Takes every window off the stage (they become hidden top-level windows
     /// again, owned by whoever created them) and removes the host.
     void close();
-
-    /// The rectangle windows are placed in: the stage's 800×600 at 0,0 when
-    /// there is a stage, otherwise the primary screen's geometry.
-    QRect area();
 
 } // namespace stage
 

@@ -328,6 +328,10 @@ private:
                 const QImage shot = screenshot(QStringLiteral("start-screen"));
                 checkStage(shot, QStringLiteral("start screen"));
                 checkWindow(shot, start, QStringLiteral("start screen"));
+                // The backdrop's GL context comes once the start screen is shown.
+                if (!QTest::qWaitFor(
+                        [start] { return start->GLFullScreenViewer1.hostContext() != nullptr; }))
+                    fail(QStringLiteral("the backdrop has no GL context"));
                 m_step = Step::Names;
                 m_start = start;
                 later([start] {
