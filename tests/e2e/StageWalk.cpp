@@ -22,6 +22,7 @@
 #include "platform/DisplayMode.h"
 #include "platform/Fonts.h"
 #include "platform/ResourceLibrary.h"
+#include "platform/SanitizerSupport.h"
 #include "platform/SoundLibrary.h"
 #include "platform/Stage.h"
 
@@ -492,6 +493,7 @@ int main(int argc, char **argv)
         g_keep = QString::fromLocal8Bit(argv[2]);
 
     const auto displayModes = platform::createSystemDisplayModes();
+    platform::keepGlDriverLoadedForLeakChecks();
     const auto application = app::createApplication(argc, argv, *displayModes);
     struct StageCloser
     {
