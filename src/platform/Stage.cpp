@@ -112,6 +112,10 @@ namespace {
             // within it as it would within a window of its own.
             window->setParent(m_stage, Qt::SubWindow);
             window->setAttribute(Qt::WA_Moved);
+            // Each game brings new windows; forget those already gone.
+            m_windows.erase(std::remove_if(m_windows.begin(), m_windows.end(),
+                                [](const Hosted &hosted) { return !hosted.window; }),
+                m_windows.end());
             m_windows.push_back({ window, placement });
             window->installEventFilter(this);
             place(window, placement, designed);
