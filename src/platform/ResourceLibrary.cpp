@@ -137,7 +137,7 @@ std::vector<std::filesystem::path> resourceSearchFolders()
         folders.push_back(executable.parent_path().parent_path() / "share" / "halvenor-dorvel");
     }
 #ifdef DORVEL_DATADIR
-    folders.emplace_back(DORVEL_DATADIR);
+    folders.push_back(executable.parent_path() / DORVEL_DATADIR); // relative to the program
 #endif
     return folders;
 }
