@@ -19,7 +19,10 @@ if [[ -z "${DORVEL_E2E_X:-}" ]]; then
   trap 'rm -rf "$work"' EXIT
   fail() { echo "FAIL: $*" >&2; exit 1; }
 
-  deb="$("$source_dir/scripts/package" | tail -n 1)"
+  "$source_dir/scripts/package" > "$work/package.log" 2>&1 \
+    || { tail -n 40 "$work/package.log"; fail "scripts/package failed"; }
+  grep -E '^[EWI]: ' "$work/package.log" || true # lintian's findings below errors
+  deb="$(tail -n 1 "$work/package.log")"
   [[ -f "$deb" ]] || fail "scripts/package made no .deb"
   [[ "$(basename "$deb")" =~ ^halvenor-dorvel_[0-9.]+_[a-z0-9]+\.deb$ ]] || fail "name $deb"
 
