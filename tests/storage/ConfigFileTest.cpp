@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace dorvel::storage;
@@ -22,7 +23,7 @@ namespace {
 using FileStatus = struct stat;
 
 const fs::path kCfg = kConfigFileName;
-const std::vector<std::string> kAfterWrite = { "dorvel.cfg", "dorvel.cfg.lock" };
+const std::vector<std::string> kAfterWrite = { "dorvel.cfg" };
 
 mode_t modeOf(const fs::path &path)
 {
@@ -43,7 +44,7 @@ TEST(ConfigFile, WrittenRecordReadsBackByteForByte)
     ConfigRecord read;
     EXPECT_TRUE(readConfig(kConfigFileName, read));
     EXPECT_EQ(read, written);
-    // Nothing but the file and its lock file is left in the folder.
+    // Nothing but the file is left in the folder: no lock file, no temporary.
     EXPECT_EQ(folderEntries(dir.path()), kAfterWrite);
 }
 
@@ -130,31 +131,60 @@ TEST(ConfigFile, WriteProtectedFileIsLeftAlone)
     EXPECT_EQ(recordBytes(record), old);
 }
 
-TEST(ConfigFile, WriteProtectedFolderGetsNoFileAtAll)
+// A folder the player may not write takes no new file, but an existing file the
+// player may write is still updated, in place. Root writes into any folder, so
+// as root the writes run in a child process that has become "nobody".
+TEST(ConfigFile, ReadOnlyFolderUpdatesItsFileInPlaceAndGetsNoNewOne)
 {
     ScopedCurrentDir dir;
     const Bytes old = recordBytes(patternedRecord(7));
     fs::create_directory("ro");
+    fs::create_directory("ro-empty");
     writeFileBytes("ro/dorvel.cfg", old);
-    fs::create_directory("ro2");
-    ASSERT_EQ(::chmod("ro", 0555), 0);
-    ASSERT_EQ(::chmod("ro2", 0555), 0);
+    FileStatus before {};
+    ASSERT_EQ(::stat("ro/dorvel.cfg", &before), 0);
 
-    // An existing file in the folder cannot be replaced...
-    EXPECT_FALSE(writeConfig("ro/dorvel.cfg", patternedRecord(8)));
-    EXPECT_EQ(readFileBytes("ro/dorvel.cfg"), old);
-    EXPECT_EQ(folderEntries("ro"), std::vector<std::string> { "dorvel.cfg" });
-    ConfigRecord record;
-    EXPECT_TRUE(readConfig("ro/dorvel.cfg", record));
-    EXPECT_EQ(recordBytes(record), old);
-
-    // ...nor a missing one created, and the current folder works the same way.
-    fs::current_path("ro2");
-    EXPECT_FALSE(writeConfig(kConfigFileName, patternedRecord(8)));
-    EXPECT_TRUE(folderEntries(".").empty());
-    fs::current_path(dir.path());
+    const bool root = ::geteuid() == 0;
+    constexpr uid_t kNobody = 65534;
+    if (root) {
+        ASSERT_EQ(::chmod(".", 0755), 0);
+        ASSERT_EQ(::chown("ro/dorvel.cfg", kNobody, kNobody), 0);
+    } else {
+        ASSERT_EQ(::chmod("ro", 0555), 0);
+        ASSERT_EQ(::chmod("ro-empty", 0555), 0);
+    }
+    // Exit code: bit 0 the existing file was not written, bit 1 a missing one was.
+    auto writes = [] {
+        return (writeConfig("ro/dorvel.cfg", patternedRecord(8)) ? 0 : 1)
+            | (writeConfig("ro-empty/dorvel.cfg", patternedRecord(8)) ? 2 : 0);
+    };
+    int result = 0;
+    if (root) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            if (::setresgid(kNobody, kNobody, kNobody) != 0
+                || ::setresuid(kNobody, kNobody, kNobody) != 0 || ::access("ro", W_OK) == 0)
+                ::_exit(64);
+            ::_exit(writes());
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        result = WEXITSTATUS(status);
+    } else {
+        result = writes();
+    }
+    EXPECT_EQ(result, 0) << "1: file not updated, 2: file made in a read-only folder, 64: "
+                            "the folder was writable";
+    EXPECT_EQ(readFileBytes("ro/dorvel.cfg"), recordBytes(patternedRecord(8)));
+    EXPECT_EQ(folderEntries("ro"), kAfterWrite);
+    EXPECT_TRUE(folderEntries("ro-empty").empty());
+    FileStatus info {};
+    ASSERT_EQ(::stat("ro/dorvel.cfg", &info), 0);
+    EXPECT_EQ(info.st_ino, before.st_ino) << "updated in place, not replaced";
     ::chmod("ro", 0755);
-    ::chmod("ro2", 0755);
+    ::chmod("ro-empty", 0755);
 }
 
 TEST(ConfigFile, DirectoryOfThatNameIsNeitherReadNorDestroyed)
@@ -212,7 +242,7 @@ TEST(ConfigFile, StrayTemporaryOfAKilledWriterIsNeverReadAndIsSweptAway)
     EXPECT_EQ(record, patternedRecord(1));
     ASSERT_TRUE(writeConfig(kConfigFileName, patternedRecord(2)));
     EXPECT_EQ(folderEntries(dir.path()),
-        (std::vector<std::string> { "dorvel.cfg", "dorvel.cfg.backup", "dorvel.cfg.lock" }));
+        (std::vector<std::string> { "dorvel.cfg", "dorvel.cfg.backup" }));
 }
 
 // Another copy of the program holding the lock keeps this one out; it gives up
@@ -221,7 +251,7 @@ TEST(ConfigFile, LockHeldByAnotherCopyMakesBothOperationsFail)
 {
     ScopedCurrentDir dir;
     ASSERT_TRUE(writeConfig(kConfigFileName, patternedRecord(1)));
-    const int other = ::open("dorvel.cfg.lock", O_RDWR | O_CLOEXEC);
+    const int other = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     ASSERT_GE(other, 0);
     ASSERT_EQ(::flock(other, LOCK_EX), 0);
 
