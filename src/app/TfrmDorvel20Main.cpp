@@ -322,7 +322,10 @@ void TfrmDorvel20Main::setConfig()
 
 void TfrmDorvel20Main::FormClose()
 {
-    setConfig();
+    // A fatal ending (the names dialog found no library) stores nothing, as at
+    // start-up.
+    if (m_exitCode != kExitFatal)
+        setConfig();
 
     for (QPixmap &picture : playerCountPictures)
         picture = QPixmap();
