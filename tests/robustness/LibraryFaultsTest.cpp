@@ -86,6 +86,49 @@ TEST(WholeLibraryFaults, MissingCutShortOrJunkLibraryEndsTheProgramWithItsMessag
     }
 }
 
+// The library file changed in place while the game runs — cut to nothing, or
+// overwritten with other bytes of a different length — takes nothing from the
+// run: the game table, its background, die model and sounds come out whole.
+TEST(WholeLibraryFaults, FileChangedInPlaceDuringTheRunLeavesTheGameWhole)
+{
+    const std::map<int, Bytes> resources = realResources();
+    ASSERT_FALSE(resources.empty()) << "build the redizo target";
+    const Bytes library = packLibrary(resources);
+    for (const std::size_t keep : { std::size_t(0), library.size() / 3 }) {
+        SCOPED_TRACE(keep);
+        ScopedCurrentDir dir;
+        writeBytes("redizo.dll", library);
+        writeBytes(storage::kConfigFileName, settingsBytes(1, 1));
+        platform::FileResourceLoader loader(dir.path() / "redizo.dll");
+        MessageRecorder recorder;
+        RecordingSoundLibrary sound;
+        StubDisplay display;
+        FixedClock clock;
+        app::TfrmDorvel20Main window(sound, loader, clock, display);
+        ASSERT_FALSE(window.startFailed());
+        window.show();
+        // Same file, same inode: truncated, then rewritten shorter.
+        writeBytes("redizo.dll", junk(keep, 3));
+
+        bool tableBackground = false;
+        int meshes = 0;
+        RunDriver driver;
+        driver.escapeAfterTurns = 1;
+        driver.afterTurn = [&](game::TfrmDorvel20Game &table) {
+            tableBackground = !table.imgBackground->pixmap().isNull();
+            for (int n = 1; n <= 5; ++n)
+                meshes += table.GLScene1.die(n).mesh() != nullptr ? 1 : 0;
+        };
+        driver.run([&] { QTest::mouseClick(window.imgOK, Qt::LeftButton); });
+        EXPECT_EQ(driver.turnsEntered, 1);
+        EXPECT_TRUE(tableBackground);
+        EXPECT_EQ(meshes, 5);
+        EXPECT_EQ(sound.callsStartingWith("SampleLoad").size(), 3u + 8u);
+        EXPECT_TRUE(recorder.messages.empty());
+        window.close();
+    }
+}
+
 // One way of spoiling the library, and what the run must then lack.
 struct Spoil
 {
