@@ -5,6 +5,7 @@
 #include "GameTableSupport.h"
 
 #include "dice3d/DiceView.h"
+#include "game/RandomGenerator.h"
 #include "game/TagButton.h"
 #include "storage/ConfigRecord.h"
 
@@ -97,6 +98,44 @@ namespace {
         EXPECT_EQ(sumText(1, 4), QStringLiteral("167"));
         EXPECT_EQ(sumText(1, 5), QStringLiteral("265"));
         EXPECT_EQ(game->roundNo, 13);
+    }
+
+    // Every turn re-seeds the generator from the clock; within a turn the draws
+    // go on, one per free die, held dice taking none.
+    TEST_F(GameTableTest, EachTurnSeedsFromTheClockAndHeldDiceTakeNoDraw)
+    {
+        const auto draws = [](std::uint32_t seed, int count) {
+            game::RandomGenerator random;
+            random.seed = seed;
+            std::vector<int> values;
+            for (int i = 0; i < count; ++i)
+                values.push_back(random.nextDie());
+            return values;
+        };
+        const auto free = [this](std::initializer_list<int> dice) {
+            std::vector<int> values;
+            for (const int n : dice)
+                values.push_back(game->dieValue[static_cast<std::size_t>(n)]);
+            return values;
+        };
+        clock.value = 1000;
+        start(2);
+        stopAndSettle();
+        EXPECT_EQ(free({ 1, 2, 3, 4, 5 }), draws(1000, 5));
+        game->holdOrRelease(&game->GLScene1.die(2));
+        game->holdOrRelease(&game->GLScene1.die(4));
+        rollAgain();
+        const std::vector<int> first = draws(1000, 8);
+        EXPECT_EQ(free({ 1, 3, 5 }), std::vector<int>(first.begin() + 5, first.end()));
+        EXPECT_EQ(free({ 2, 4 }), (std::vector<int> { first[1], first[3] }));
+
+        for (const std::uint32_t now : { 2000u, 2001u }) { // player 2, then player 1 again
+            clock.value = now;
+            moveOverRow(13);
+            clickRow(13);
+            stopAndSettle();
+            EXPECT_EQ(free({ 1, 2, 3, 4, 5 }), draws(now, 5)) << now;
+        }
     }
 
     TEST_F(GameTableTest, UsedRowsCannotBeMarkedAndOnlyTheMarkedRowTakesAClick)
@@ -482,6 +521,43 @@ namespace {
         EXPECT_EQ(record.highscores[0].name(), QStringLiteral("Spieler 1"));
         EXPECT_EQ(record.highscores[0].points, game->sums[1][5]);
         EXPECT_GT(game->sums[1][5], 0);
+    }
+
+    // The end of a game merges every playing column's grand total under the name
+    // in its own header, in player order, into the list the file holds — or into
+    // an empty list when there is no file yet.
+    TEST_F(GameTableTest, EnterHighscoresMergesEachPlayersTotalUnderTheirOwnName)
+    {
+        storage::ConfigRecord list;
+        for (int k = 1; k <= storage::kHighscoreCount; ++k) {
+            list.highscores[k - 1].setName(QStringLiteral("E%1").arg(k));
+            list.highscores[k - 1].points = 105 - 5 * k; // 100, 95, ..., 5
+        }
+        for (const bool stored : { true, false }) {
+            SCOPED_TRACE(stored ? "stored list" : "no file");
+            std::filesystem::remove("dorvel.cfg");
+            if (stored) {
+                ASSERT_TRUE(storage::writeConfig("dorvel.cfg", list));
+            }
+            start(3);
+            const std::array<std::int32_t, 4> totals { 0, 97, 3, 300 };
+            for (int p = 1; p <= 3; ++p) {
+                game->findChild<QLabel *>(QStringLiteral("lblSpieler%1").arg(p))
+                    ->setText(QStringList { "", "Anna", "Bert", "Cleo" }[p]);
+                game->sums[static_cast<std::size_t>(p)][5] = totals[static_cast<std::size_t>(p)];
+            }
+            game->enterHighscores();
+            storage::ConfigRecord after;
+            ASSERT_TRUE(storage::readConfig("dorvel.cfg", after));
+            std::vector<QString> rows;
+            for (const storage::HighscoreEntry &entry : after.highscores)
+                rows.push_back(entry.name() + ":" + QString::number(entry.points));
+            const std::vector<QString> expected = stored
+                ? std::vector<QString> { "Cleo:300", "E1:100", "Anna:97", "E2:95" }
+                : std::vector<QString> { "Cleo:300", "Anna:97", "Bert:3", ":0" };
+            EXPECT_EQ(std::vector<QString>(rows.begin(), rows.begin() + 4), expected);
+            EXPECT_EQ(rows[19], stored ? "E18:15" : ":0");
+        }
     }
 
     TEST_F(GameTableTest, PlayAgainStartsAFreshSheetWithTheSamePlayers)
