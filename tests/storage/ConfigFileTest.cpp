@@ -131,58 +131,62 @@ TEST(ConfigFile, WriteProtectedFileIsLeftAlone)
     EXPECT_EQ(recordBytes(record), old);
 }
 
-// A folder the player may not write takes no new file, but an existing file the
-// player may write is still updated, in place. Root writes into any folder, so
-// as root the writes run in a child process that has become "nobody".
-TEST(ConfigFile, ReadOnlyFolderUpdatesItsFileInPlaceAndGetsNoNewOne)
+// Permissions as a player meets them (root writes and reads anything, so as root
+// the operations run in a child process that has become "nobody"): a read-only
+// folder takes no new file, but its existing writable file is updated in place;
+// a write-only file cannot be read, so the read-modify-write must not replace it
+// with a record it never saw.
+TEST(ConfigFile, PlayersPermissionsAreMetWithoutLosingTheList)
 {
     ScopedCurrentDir dir;
-    const Bytes old = recordBytes(patternedRecord(7));
-    fs::create_directory("ro");
-    fs::create_directory("ro-empty");
-    writeFileBytes("ro/dorvel.cfg", old);
+    constexpr uid_t kNobody = 65534;
+    const bool root = ::geteuid() == 0;
+    for (const char *folder : { "ro", "ro-empty", "wo" })
+        fs::create_directory(folder);
+    writeFileBytes("ro/dorvel.cfg", recordBytes(patternedRecord(7)));
+    writeFileBytes("wo/dorvel.cfg", recordBytes(patternedRecord(7)));
     FileStatus before {};
     ASSERT_EQ(::stat("ro/dorvel.cfg", &before), 0);
-
-    const bool root = ::geteuid() == 0;
-    constexpr uid_t kNobody = 65534;
+    ASSERT_EQ(::chmod("wo/dorvel.cfg", 0200), 0);
     if (root) {
         ASSERT_EQ(::chmod(".", 0755), 0);
-        ASSERT_EQ(::chown("ro/dorvel.cfg", kNobody, kNobody), 0);
+        for (const char *path : { "ro/dorvel.cfg", "wo", "wo/dorvel.cfg" })
+            ASSERT_EQ(::chown(path, kNobody, kNobody), 0);
     } else {
         ASSERT_EQ(::chmod("ro", 0555), 0);
         ASSERT_EQ(::chmod("ro-empty", 0555), 0);
     }
-    // Exit code: bit 0 the existing file was not written, bit 1 a missing one was.
-    auto writes = [] {
+    // One bit per wrong answer.
+    auto work = [] {
         return (writeConfig("ro/dorvel.cfg", patternedRecord(8)) ? 0 : 1)
-            | (writeConfig("ro-empty/dorvel.cfg", patternedRecord(8)) ? 2 : 0);
+            | (writeConfig("ro-empty/dorvel.cfg", patternedRecord(8)) ? 2 : 0)
+            | (updateConfig("wo/dorvel.cfg", [](ConfigRecord &r) { r.soundOn = 1; }) ? 4 : 0)
+            | (writeConfig("wo/dorvel.cfg", ConfigRecord {}) ? 8 : 0);
     };
-    int result = 0;
+    int status = 0;
     if (root) {
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
-            if (::setresgid(kNobody, kNobody, kNobody) != 0
-                || ::setresuid(kNobody, kNobody, kNobody) != 0 || ::access("ro", W_OK) == 0)
-                ::_exit(64);
-            ::_exit(writes());
+            const bool dropped = ::setresgid(kNobody, kNobody, kNobody) == 0
+                && ::setresuid(kNobody, kNobody, kNobody) == 0 && ::access("ro", W_OK) != 0;
+            ::_exit(dropped ? work() : 64);
         }
-        int status = 0;
         ASSERT_EQ(::waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFEXITED(status));
-        result = WEXITSTATUS(status);
+        status = WIFEXITED(status) ? WEXITSTATUS(status) : 128;
     } else {
-        result = writes();
+        status = work();
     }
-    EXPECT_EQ(result, 0) << "1: file not updated, 2: file made in a read-only folder, 64: "
-                            "the folder was writable";
+    EXPECT_EQ(status, 0) << "1: file in read-only folder not updated, 2: file made there, "
+                            "4/8: write-only file replaced, 64: could not become a player";
     EXPECT_EQ(readFileBytes("ro/dorvel.cfg"), recordBytes(patternedRecord(8)));
     EXPECT_EQ(folderEntries("ro"), kAfterWrite);
     EXPECT_TRUE(folderEntries("ro-empty").empty());
-    FileStatus info {};
-    ASSERT_EQ(::stat("ro/dorvel.cfg", &info), 0);
-    EXPECT_EQ(info.st_ino, before.st_ino) << "updated in place, not replaced";
+    FileStatus after {};
+    ASSERT_EQ(::stat("ro/dorvel.cfg", &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino) << "updated in place, not replaced";
+    ::chmod("wo/dorvel.cfg", 0600);
+    EXPECT_EQ(readFileBytes("wo/dorvel.cfg"), recordBytes(patternedRecord(7)));
     ::chmod("ro", 0755);
     ::chmod("ro-empty", 0755);
 }
