@@ -84,19 +84,19 @@ namespace {
         EXPECT_EQ(sumText(1, 1), QStringLiteral("63"));
         EXPECT_EQ(sumText(1, 2), QStringLiteral("35"));
         EXPECT_EQ(sumText(1, 3), QStringLiteral("98"));
-        enter(7, { 6, 6, 6, 6, 2 });
+        enter(7, { 3, 3, 3, 1, 2 }); // 0 as four of a kind: rows 7 and 8 score apart
         enter(8, { 6, 6, 6, 6, 2 });
         enter(9, { 2, 2, 3, 3, 3 });
         enter(10, { 1, 3, 4, 5, 6 });
         enter(11, { 2, 3, 4, 5, 6 });
         enter(13, { 2, 3, 4, 5, 6 });
-        const std::array<const char *, 14> expected { "", "3", "6", "9", "12", "15", "18", "26",
+        const std::array<const char *, 14> expected { "", "3", "6", "9", "12", "15", "18", "12",
             "26", "25", "30", "40", "", "20" };
         for (int r = 1; r <= 13; ++r)
             EXPECT_EQ(cellText(1, r), QString::fromLatin1(expected[static_cast<std::size_t>(r)]))
                 << r;
-        EXPECT_EQ(sumText(1, 4), QStringLiteral("167"));
-        EXPECT_EQ(sumText(1, 5), QStringLiteral("265"));
+        EXPECT_EQ(sumText(1, 4), QStringLiteral("153"));
+        EXPECT_EQ(sumText(1, 5), QStringLiteral("251"));
         EXPECT_EQ(game->roundNo, 13);
     }
 
@@ -416,7 +416,7 @@ namespace {
 
     TEST_F(GameTableTest, TheGameSoundsAreLoadedPlayedAndFreedUnderTheirFlags)
     {
-        start(1, true, true);
+        start(4, true, true);
         const std::vector<std::string> loads = sound.callsStartingWith("SampleLoad");
         ASSERT_EQ(loads.size(), 8u);
         for (std::size_t i = 0; i < 8; ++i) {
@@ -426,10 +426,18 @@ namespace {
                 "SampleLoad(len=" + std::to_string(id) + ",max=3,flags=" + flags
                     + ")=" + std::to_string(i + 1));
         }
-        // Turn start: player 1's sound, then the looping roll sound.
+        // Turn start: the player's sound, then the looping roll sound. Stopping
+        // ends that and plays the stop sound; a row entry plays the chosen sound.
         EXPECT_LT(sound.indexOf("SamplePlay(1)"), sound.indexOf("SamplePlay(5)"));
-        QTest::mouseClick(game->btnWuerfeln, Qt::LeftButton);
-        EXPECT_LT(sound.indexOf("SampleStop(5)"), sound.indexOf("SamplePlay(6)"));
+        for (int p = 2; p <= 4; ++p) {
+            sound.clear();
+            enter(13, { 1, 2, 3, 4, 6 });
+            const std::vector<std::string> order { "SampleStop(5)", "SamplePlay(6)",
+                "SamplePlay(8)", "SamplePlay(" + std::to_string(p) + ")", "SamplePlay(5)" };
+            for (std::size_t i = 1; i < order.size(); ++i)
+                EXPECT_LT(sound.indexOf(order[i - 1]), sound.indexOf(order[i])) << order[i];
+            EXPECT_GE(sound.indexOf(order[0]), 0);
+        }
 
         sound.clear();
         game->close();
@@ -441,15 +449,18 @@ namespace {
         EXPECT_FALSE(game->AsyncTimer1.Enabled());
     }
 
-    TEST_F(GameTableTest, WithSoundEffectsOffNothingIsLoadedOrPlayed)
+    TEST_F(GameTableTest, WithoutSoundEffectsNothingIsLoadedPlayedOrFreed)
     {
-        start(1, false, true);
-        enter(1, { 1, 1, 1, 1, 2 });
-        game->holdOrRelease(&game->GLScene1.die(1));
-        game->close();
-        EXPECT_TRUE(sound.callsStartingWith("SampleLoad").empty());
-        EXPECT_TRUE(sound.callsStartingWith("SamplePlay").empty());
-        EXPECT_TRUE(sound.callsStartingWith("SampleFree").empty());
+        for (const bool available : { true, false }) {
+            SCOPED_TRACE(available ? "sound off" : "sound on, but no sound device");
+            sound.clear();
+            soundAvailable = available;
+            start(1, !available, true);
+            enter(1, { 1, 1, 1, 1, 2 });
+            game->holdOrRelease(&game->GLScene1.die(1));
+            game->close();
+            EXPECT_EQ(sound.callsStartingWith("Sample"), std::vector<std::string> {});
+        }
     }
 
     TEST_F(GameTableTest, AMissingLibraryIsReportedAtCreationAndAtLoadingTheSounds)
