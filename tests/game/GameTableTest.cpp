@@ -218,15 +218,33 @@ namespace {
         EXPECT_EQ(game->imgPfeil->Tag, 0);
     }
 
-    TEST_F(GameTableTest, OnePlayersBonusTurnKeepsTheRound)
+    // A bonus turn of a round's last player keeps that player and the round; in
+    // round 13 it puts off the end of the game by that turn.
+    TEST_F(GameTableTest, TheLastPlayersBonusTurnKeepsTheRoundEvenTheThirteenth)
     {
-        start(1);
+        QTimer endGuard; // a wrong end of the game would open the high scores modally
+        QObject::connect(&endGuard, &QTimer::timeout, [this] {
+            if (QWidget *modal = QApplication::activeModalWidget(); modal && modal != game.get())
+                modal->close();
+        });
+        endGuard.start(10);
+        start(2);
+        const std::array<std::uint8_t, 5> nothing { 1, 2, 3, 4, 6 };
+        enter(1, nothing);
         enter(12, { 5, 5, 5, 5, 5 });
-        EXPECT_EQ(game->roundNo, 2);
-        enter(12, { 5, 5, 5, 5, 5 });
-        EXPECT_EQ(cellText(1, 12), QStringLiteral("150"));
-        EXPECT_EQ(game->roundNo, 2);
-        EXPECT_EQ(game->currentPlayer, 1);
+        for (int round = 2; round <= 13; ++round) {
+            enter(round, nothing);
+            if (round == 2 || round == 13) {
+                enter(12, { 3, 3, 3, 3, 3 });
+                EXPECT_EQ(game->currentPlayer, 2) << round;
+                EXPECT_EQ(game->roundNo, round);
+                EXPECT_EQ(game->GameState, TfrmDorvel20Game::kRolling);
+            }
+            if (round < 13)
+                enter(round - 1, nothing);
+        }
+        EXPECT_EQ(cellText(2, 12), QStringLiteral("250"));
+        EXPECT_FALSE(std::filesystem::exists("dorvel.cfg")) << "the game is not over yet";
     }
 
     TEST_F(GameTableTest, AStruckRowTwelveEarnsNoLaterBonus)
