@@ -47,8 +47,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         std::int32_t total = 0;
         std::memcpy(&total, data, sizeof total);
         const std::size_t length = std::min<std::size_t>(data[4], size - 5);
+        const std::uint8_t *nameBytes = data + 5;
         const QString name = QString::fromLatin1(
-            reinterpret_cast<const char *>(data + 5), static_cast<qsizetype>(length));
+            reinterpret_cast<const char *>(nameBytes), static_cast<qsizetype>(length));
         data += 5 + length;
         size -= 5 + length;
 
@@ -58,13 +59,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         // sorted list sorted, stands in it under its name as stored, and the
         // bytes outside the entries stay.
         const bool entered = total > before.highscores[kHighscoreCount - 1].points;
-        HighscoreEntry probe;
-        probe.setName(name);
+        std::array<std::uint8_t, kMaxNameLength> stored {};
+        const std::size_t storedLength = std::min<std::size_t>(length, kMaxNameLength);
+        for (std::size_t i = 0; i < storedLength; ++i)
+            stored[i] = encodeWindows1252(nameBytes[i]); // Latin-1 byte = code point
         const bool found = std::any_of(
             merged.highscores.begin(), merged.highscores.end(), [&](const HighscoreEntry &e) {
-                return e.points == total && e.usedLength() == probe.nameLength
-                    && std::equal(e.nameChars.begin(), e.nameChars.begin() + e.usedLength(),
-                        probe.nameChars.begin());
+                return e.points == total && std::size_t(e.usedLength()) == storedLength
+                    && std::equal(
+                        stored.begin(), stored.begin() + storedLength, e.nameChars.begin());
             });
         if (entered != (merged != before) || (entered && !found)
             || (sorted(before) && !sorted(merged))
