@@ -1,8 +1,6 @@
-// The settings record in memory, without the file: arbitrary 324 bytes (a short
-// input padded with zeros, as a short file leaves them) are parsed, the switches
-// stored, and up to four players' totals and names from the rest of the input
-// merged, checking byte-exact round trips and the list's order. Millions of
-// inputs a minute; fuzz_config covers the file paths.
+// The settings record in memory: 324 bytes (short input padded with zeros) parsed,
+// the switches stored, up to four totals and names from the rest merged, checking
+// byte-exact round trips and the list's order. fuzz_config covers the file paths.
 #include "storage/ConfigRecord.h"
 #include "storage/HighscoreMerge.h"
 

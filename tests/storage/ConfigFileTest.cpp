@@ -131,11 +131,9 @@ TEST(ConfigFile, WriteProtectedFileIsLeftAlone)
     EXPECT_EQ(recordBytes(record), old);
 }
 
-// Permissions as a player meets them (root writes and reads anything, so as root
-// the operations run in a child process that has become "nobody"): a read-only
-// folder takes no new file, but its existing writable file is updated in place;
-// a write-only file cannot be read, so the read-modify-write must not replace it
-// with a record it never saw.
+// Permissions as a player meets them (as root, in a child that became "nobody"): a
+// read-only folder takes no new file, but its writable file is updated in place; a
+// write-only file is not replaced by a record that was never read.
 TEST(ConfigFile, PlayersPermissionsAreMetWithoutLosingTheList)
 {
     ScopedCurrentDir dir;

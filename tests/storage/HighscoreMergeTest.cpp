@@ -1,7 +1,6 @@
-// Pins down the merge of one player's total into the high-score list: who
-// enters, in which place, and which bytes travel with a moved entry. The game
-// table's end of a game, which reads the file and merges every player, is tested
-// through the real table (game/GameTableTest.cpp).
+// Pins down the merge of one player's total into the high-score list: who enters,
+// where, and which bytes travel with a moved entry. The end of a game (file, every
+// player) is tested through the real table in game/GameTableTest.cpp.
 #include "StorageTestSupport.h"
 
 #include "storage/ConfigRecord.h"
