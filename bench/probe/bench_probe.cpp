@@ -435,6 +435,11 @@ private:
             if (it == m_windows.end())
                 return;
             TopWindow &window = it->second;
+            // The X server hands a new client the window ids of one that has
+            // gone, so a late report about the last run's window can name this
+            // run's: only reports of this window's own damage object count.
+            if (damage.damage != window.damage)
+                return;
             if (window.mapped != 0 && window.firstFrame == 0) {
                 window.firstFrame = now; // one report is all we need: not re-armed
             } else if (window.mapped == 0) {
