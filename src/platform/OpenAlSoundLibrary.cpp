@@ -24,6 +24,14 @@
 //   destroyed is discarded by Qt together with m_receiver.
 // - The gate (a mutex and condition variable) only matters to tests that hold
 //   workers back; cancelled and held are read under its mutex.
+//
+// Idle pausing. OpenAL Soft's mixer thread wakes every output period even when
+// every source is silent; that alone was the program's whole idle load. So the
+// device is paused once nothing plays (m_idlePaused) and resumed by the next
+// play. The check is a single-shot QTimer on the user-interface thread, armed
+// by each play and re-armed while something still plays, so at rest nothing
+// wakes up at all. BASS_Stop's pause is kept apart (m_stopped): playbacks
+// started after it wait for BASS_Start, as before.
 #include "OpenAlSoundLibrary.h"
 
 #include "SampleDecoder.h"
@@ -36,6 +44,7 @@
 #include <QEvent>
 #include <QLoggingCategory>
 #include <QObject>
+#include <QTimer>
 
 #include <algorithm>
 #include <atomic>
@@ -214,10 +223,18 @@ int OpenAlSoundLibrary::BASS_Init(int, std::uint32_t freq, std::uint32_t, void *
     }
     m_device = device;
     m_context = context;
-    m_paused = false;
+    m_stopped = false;
+    m_idlePaused = false;
     alGetError(); // start from a clean error state
     m_volume = 100;
     applyVolume();
+    if (QCoreApplication::instance()) {
+        m_idleTimer = std::make_unique<QTimer>();
+        m_idleTimer->setSingleShot(true);
+        m_idleTimer->setInterval(kIdleCheckMs);
+        QObject::connect(m_idleTimer.get(), &QTimer::timeout, [this] { pauseIfIdle(); });
+    }
+    scheduleIdleCheck();
     return 1;
 }
 
@@ -237,12 +254,65 @@ int OpenAlSoundLibrary::BASS_Start()
 {
     if (!ready())
         return 0;
-    if (m_paused) {
-        if (auto resume = resumeFunction(m_device))
-            resume(m_device);
-        m_paused = false;
+    if (m_stopped) {
+        // The device stays paused, now for idleness, unless playbacks were
+        // started while it was stopped.
+        m_stopped = false;
+        m_idlePaused = true;
+        if (anythingPlaying())
+            resumeFromIdle();
     }
     return 1;
+}
+
+// True when a source of any sample plays, or a playback waits for its sound.
+bool OpenAlSoundLibrary::anythingPlaying()
+{
+    for (const auto &[handle, sample] : m_samples) {
+        if (std::find(sample.pending.begin(), sample.pending.end(), char { 1 })
+            != sample.pending.end())
+            return true;
+        for (const ALuint source : sample.sources) {
+            ALint state = AL_STOPPED;
+            alGetSourcei(source, AL_SOURCE_STATE, &state);
+            if (state == AL_PLAYING)
+                return true;
+        }
+    }
+    return false;
+}
+
+bool OpenAlSoundLibrary::pauseIfIdle()
+{
+    if (!ready() || m_stopped)
+        return false;
+    if (m_idlePaused)
+        return true;
+    takeDecodedSounds();
+    if (anythingPlaying()) {
+        scheduleIdleCheck();
+        return false;
+    }
+    if (auto pause = pauseFunction(m_device)) {
+        pause(m_device);
+        m_idlePaused = true;
+    }
+    return m_idlePaused;
+}
+
+void OpenAlSoundLibrary::resumeFromIdle()
+{
+    if (!m_idlePaused)
+        return;
+    if (auto resume = resumeFunction(m_device))
+        resume(m_device);
+    m_idlePaused = false;
+}
+
+void OpenAlSoundLibrary::scheduleIdleCheck()
+{
+    if (m_idleTimer && !m_idleTimer->isActive())
+        m_idleTimer->start();
 }
 
 int OpenAlSoundLibrary::BASS_Stop()
@@ -254,9 +324,12 @@ int OpenAlSoundLibrary::BASS_Stop()
         std::fill(sample.pending.begin(), sample.pending.end(), 0);
     }
     alOk("BASS_Stop: stopping playbacks");
-    if (auto pause = pauseFunction(m_device)) {
+    if (m_idlePaused) {
+        m_idlePaused = false;
+        m_stopped = true;
+    } else if (auto pause = pauseFunction(m_device)) {
         pause(m_device);
-        m_paused = true;
+        m_stopped = true;
     }
     return 1;
 }
@@ -481,6 +554,10 @@ std::uint32_t OpenAlSoundLibrary::BASS_SamplePlay(HSAMPLE handle)
             - sample.startedAt.begin());
     }
     const ALuint source = sample.sources[chosen];
+    if (!m_stopped) {
+        resumeFromIdle();
+        scheduleIdleCheck();
+    }
     if (sample.job) {
         sample.pending[chosen] = 1;
     } else {
@@ -501,7 +578,9 @@ int OpenAlSoundLibrary::BASS_SampleStop(HSAMPLE handle)
     std::fill(sample->pending.begin(), sample->pending.end(), 0);
     auto &sources = sample->sources;
     alSourceStopv(static_cast<ALsizei>(sources.size()), sources.data());
-    return alOk("BASS_SampleStop") ? 1 : 0;
+    const bool stopped = alOk("BASS_SampleStop");
+    scheduleIdleCheck();
+    return stopped ? 1 : 0;
 }
 
 void OpenAlSoundLibrary::BASS_SampleFree(HSAMPLE handle)
@@ -612,7 +691,9 @@ void OpenAlSoundLibrary::BASS_Free()
         qCWarning(lcSound, "BASS_Free: closing the output device failed");
     m_context = nullptr;
     m_device = nullptr;
-    m_paused = false;
+    m_stopped = false;
+    m_idlePaused = false;
+    m_idleTimer.reset();
     m_volume = 100;
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 class QObject;
+class QTimer;
 
 namespace dorvel::platform {
 
@@ -35,6 +36,11 @@ struct PcmData;
  * a moment later, through the Qt event loop of the thread that loaded it (or at
  * the next call about that sample). Playbacks asked for meanwhile count as
  * running and start when the sound is ready. See the .cpp for the threading.
+ *
+ * While nothing plays, the output device is paused (ALC_SOFT_pause_device), so
+ * an idle program costs no CPU for mixing silence; the next BASS_SamplePlay
+ * resumes it. The check runs a second after the last play or stop, from a Qt
+ * timer that only runs while the device does.
  */
 class OpenAlSoundLibrary final : public SoundLibrary
 {
@@ -66,6 +72,15 @@ public:
     bool isDecoding(HSAMPLE handle) const;
     /// Number of samples currently loaded.
     std::size_t loadedSamples() const { return m_samples.size(); }
+
+    /// Pauses the output device when nothing plays or waits to play (what the
+    /// idle timer runs; tests call it directly). Answers whether the device is
+    /// now paused because it is idle.
+    bool pauseIfIdle();
+    /// True while the device is paused because nothing plays.
+    bool isIdlePaused() const { return m_idlePaused; }
+    /// How long after the last play the idle check runs.
+    static constexpr int kIdleCheckMs = 1000;
 
     /// Largest playback limit per sample that BASS_SampleLoad accepts.
     static constexpr std::uint32_t kMaxPlaybacks = 64;
@@ -118,6 +133,9 @@ private:
     void endBackgroundDecode(Sample &sample);
     void releaseSample(Sample &sample);
     void applyVolume();
+    bool anythingPlaying();
+    void resumeFromIdle();
+    void scheduleIdleCheck();
 
     ALCdevice *m_device = nullptr;
     ALCcontext *m_context = nullptr;
@@ -125,7 +143,11 @@ private:
     HSAMPLE m_lastHandle = 0;
     std::uint64_t m_playCounter = 0;
     int m_volume = 100;
-    bool m_paused = false;
+    // Paused by BASS_Stop (until BASS_Start), and paused because nothing plays
+    // (until the next play); the device runs only when neither holds.
+    bool m_stopped = false;
+    bool m_idlePaused = false;
+    std::unique_ptr<QTimer> m_idleTimer;
     std::size_t m_backgroundDecodeBytes = kBackgroundDecodeBytes;
     std::shared_ptr<DecodeGate> m_gate;
     // Lives on the thread that loads samples; finished background decodings

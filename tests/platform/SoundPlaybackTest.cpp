@@ -232,3 +232,51 @@ TEST_F(SoundPlayback, DamagedOrMissingDataLoadsAsZero)
     packed.insert(packed.end(), wav.begin(), wav.end());
     EXPECT_NE(lib.BASS_SampleLoad(-1, packed.data(), 16, length, 3, 0), 0u);
 }
+
+// The output device is paused while nothing plays and runs again for the next
+// playback. A paused device mixes nothing, so a playback that had not resumed
+// it would never reach its end: each step checks that sound still runs through.
+TEST_F(SoundPlayback, DevicePausesWhileIdleAndEveryPlayResumesIt)
+{
+    const auto shortTone = makeTone(SoundFormat::Wav16, 440.0, 0.03);
+    const HSAMPLE looping = load(longTone, BASS_SAMPLE_LOOP);
+    const HSAMPLE once = load(shortTone, BASS_SAMPLE_OVER_POS);
+
+    EXPECT_TRUE(lib.pauseIfIdle()) << "nothing plays after start-up";
+    const auto loopSource = lib.BASS_SamplePlay(looping);
+    EXPECT_FALSE(lib.isIdlePaused());
+    EXPECT_FALSE(lib.pauseIfIdle()) << "a looping playback keeps the device running";
+    EXPECT_EQ(lib.activePlaybacks(looping), 1);
+    EXPECT_EQ(lib.BASS_SampleStop(looping), 1);
+    EXPECT_EQ(stateOf(loopSource), AL_STOPPED);
+
+    // Played again after pauses of either kind, the sound runs to its end.
+    const struct
+    {
+        const char *after;
+        bool stopStart;
+    } cases[] = { { "an idle pause", false }, { "BASS_Stop and BASS_Start while idle", true } };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.after);
+        ASSERT_TRUE(lib.pauseIfIdle());
+        if (c.stopStart) {
+            EXPECT_EQ(lib.BASS_Stop(), 1);
+            EXPECT_FALSE(lib.pauseIfIdle()) << "a stopped device is BASS_Start's to resume";
+            EXPECT_EQ(lib.BASS_Start(), 1);
+            EXPECT_TRUE(lib.isIdlePaused()) << "nothing plays, so it stays paused";
+        }
+        const auto source = lib.BASS_SamplePlay(once);
+        ASSERT_NE(source, 0u);
+        EXPECT_FALSE(lib.isIdlePaused());
+        EXPECT_TRUE(waitUntilStopped(source));
+    }
+
+    // Playbacks asked for after BASS_Stop wait for BASS_Start, idle or not.
+    EXPECT_EQ(lib.BASS_Stop(), 1);
+    const auto waiting = lib.BASS_SamplePlay(once);
+    ASSERT_NE(waiting, 0u);
+    EXPECT_FALSE(lib.isIdlePaused());
+    EXPECT_EQ(lib.BASS_Start(), 1);
+    EXPECT_FALSE(lib.isIdlePaused()) << "BASS_Start resumes for the playback asked for";
+    EXPECT_TRUE(waitUntilStopped(waiting));
+}
