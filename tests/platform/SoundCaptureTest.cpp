@@ -197,3 +197,41 @@ TEST(SoundCapture, PlaybackAfterAnIdlePauseIsHeard)
     }
     EXPECT_TRUE(heard) << "the tone played after the pause";
 }
+
+// A streamed looping sample is heard without a break for several times its
+// length: every 50 ms of the capture while it plays holds its tone.
+TEST(SoundCapture, StreamedLoopPlaysOnWithoutGaps)
+{
+    const std::string out = captureFile();
+    ASSERT_FALSE(out.empty());
+
+    OpenAlSoundLibrary lib;
+    lib.setStreamBytes(1);
+    const auto opened = Clock::now();
+    ASSERT_NE(lib.BASS_Init(-1, 44100, 0, nullptr), 0);
+    const auto tone = dorvel::test::makeTone(dorvel::test::SoundFormat::OggVorbis, 440.0, 0.25);
+    const HSAMPLE sample = lib.BASS_SampleLoad(
+        -1, tone.data(), 0, static_cast<std::uint32_t>(tone.size()), 3, BASS_SAMPLE_LOOP);
+    ASSERT_TRUE(lib.isStreamed(sample));
+
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const double played = secondsSince(opened);
+    ASSERT_NE(lib.BASS_SamplePlay(sample), 0u);
+    while (secondsSince(opened) < played + 1.2) {
+        lib.serviceStreams();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    const double stopped = secondsSince(opened);
+    ASSERT_EQ(lib.BASS_SampleStop(sample), 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    lib.BASS_Free();
+
+    const Capture capture = readCapture(out);
+    ASSERT_GT(capture.rate, 0) << "no capture written to " << out;
+    for (double t = played + 0.1; t + 0.05 <= stopped - 0.2; t += 0.05) {
+        SCOPED_TRACE(t - played);
+        EXPECT_GT(capture.rms(t, t + 0.05), 0.1);
+    }
+    EXPECT_NEAR(capture.crossingsPerSecond(played + 0.1, stopped - 0.2), 880.0, 20.0);
+    EXPECT_LT(capture.rms(stopped + 0.1, stopped + 0.25), 0.001);
+}

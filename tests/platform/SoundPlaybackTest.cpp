@@ -280,3 +280,55 @@ TEST_F(SoundPlayback, DevicePausesWhileIdleAndEveryPlayResumesIt)
     EXPECT_FALSE(lib.isIdlePaused()) << "BASS_Start resumes for the playback asked for";
     EXPECT_TRUE(waitUntilStopped(waiting));
 }
+
+// A streamed sample (played while decoding) keeps every rule of a sample held
+// in memory: the limit of three, take-over of the oldest or refusal, looping
+// past its end, playing out once, stopping and playing again, and freeing.
+TEST_F(SoundPlayback, StreamedSamplesKeepTheSampleRules)
+{
+    lib.setStreamBytes(1);
+    const auto ogg = makeTone(SoundFormat::OggVorbis, 440.0, 0.2);
+    const HSAMPLE plain = load(ogg, 0);
+    const HSAMPLE over = load(ogg, BASS_SAMPLE_OVER_POS);
+    const HSAMPLE looping = load(ogg, BASS_SAMPLE_LOOP);
+    ASSERT_TRUE(plain && over && looping);
+    ASSERT_TRUE(lib.isStreamed(plain) && lib.isStreamed(over) && lib.isStreamed(looping));
+
+    const auto a = lib.BASS_SamplePlay(plain);
+    const auto b = lib.BASS_SamplePlay(plain);
+    const auto c = lib.BASS_SamplePlay(plain);
+    ASSERT_TRUE(a && b && c);
+    EXPECT_EQ(lib.BASS_SamplePlay(plain), 0u);
+    const auto x = lib.BASS_SamplePlay(over);
+    const auto y = lib.BASS_SamplePlay(over);
+    const auto z = lib.BASS_SamplePlay(over);
+    EXPECT_EQ(lib.BASS_SamplePlay(over), x);
+    EXPECT_EQ(lib.BASS_SamplePlay(over), y);
+    EXPECT_EQ(lib.activePlaybacks(over), 3);
+    (void)z;
+    const auto loopSource = lib.BASS_SamplePlay(looping);
+    ASSERT_NE(loopSource, 0u);
+
+    // Three times the sound's length: the plain playbacks have played out and
+    // free their sources again, the looping one goes on.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(600);
+    while (std::chrono::steady_clock::now() < deadline) {
+        lib.serviceStreams();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (lib.activePlaybacks(plain) > 0 && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(lib.activePlaybacks(plain), 0);
+    EXPECT_NE(lib.BASS_SamplePlay(plain), 0u) << "a played-out source plays again";
+    EXPECT_EQ(lib.activePlaybacks(looping), 1);
+    EXPECT_EQ(stateOf(loopSource), AL_PLAYING);
+
+    EXPECT_EQ(lib.BASS_SampleStop(looping), 1);
+    EXPECT_EQ(lib.activePlaybacks(looping), 0);
+    EXPECT_EQ(stateOf(loopSource), AL_STOPPED);
+    EXPECT_EQ(lib.BASS_SamplePlay(looping), loopSource);
+    lib.BASS_SampleFree(looping);
+    EXPECT_FALSE(alIsSource(loopSource));
+    EXPECT_EQ(lib.loadedSamples(), 2u);
+}
