@@ -466,6 +466,7 @@ int frames(int count)
         std::vector<double> wall; // ms per frame
         double cpuPerFrame = 0; // ms of process CPU (all threads) per frame
     };
+    auto mode = dice3d::DiceRenderer::Mode::Textured;
     auto measure = [&](bool rolling, int frames) {
         Costs costs;
         costs.wall.reserve(static_cast<std::size_t>(frames));
@@ -480,7 +481,7 @@ int frames(int count)
                 showAngles(scene, animation);
             }
             const long long t0 = monotonicNs();
-            draw.render(scene, w, h);
+            draw.render(scene, w, h, mode);
             gl->glFinish();
             const long long t1 = monotonicNs();
             if (frame >= 0)
@@ -510,6 +511,10 @@ int frames(int count)
     bench::printValueRow("  largest frame, at rest", bench::maximum(rest.wall), "ms", "-");
     bench::printValueRow("  CPU per frame (all threads), at rest", rest.cpuPerFrame, "ms", "-");
     row("rolling", rolling, "<= 0.8");
+    mode = dice3d::DiceRenderer::Mode::TexturedDirect;
+    const Costs direct = measure(true, count / 2);
+    row("rolling, every object drawn (no slab cache)", direct, "-");
+    mode = dice3d::DiceRenderer::Mode::Textured;
     bench::printValueRow("  largest frame, rolling", bench::maximum(rolling.wall), "ms", "-");
     bench::printValueRow("  CPU per frame (all threads), rolling", rolling.cpuPerFrame, "ms", "-");
 

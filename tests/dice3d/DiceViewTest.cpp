@@ -4,6 +4,7 @@
 // one redraw, and mouse presses come out as mouseDown in view pixels.
 #include "DiceTestSupport.h"
 
+#include "dice3d/DiceGLWindow.h"
 #include "dice3d/DiceRenderer.h"
 #include "dice3d/DiceView.h"
 #include "dice3d/Picking.h"
@@ -11,6 +12,7 @@
 
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
+#include <QOpenGLFramebufferObject>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -266,6 +268,83 @@ TEST_F(DiceViewTest, PickingAgreesWithTheDrawnPixels)
         }
     }
     EXPECT_GT(checked, 3000);
+}
+
+// Frames drawn with the slab copied from its cache equal, pixel for pixel,
+// frames with every object drawn, in the view's 16-bit colour and in 32-bit,
+// for dice at rest, turned mid-roll and held, and after the size changes.
+TEST(DiceGL, FramesWithTheCachedSlabEqualFullyDrawnFrames)
+{
+    QOpenGLContext context;
+    context.setFormat(DiceGLWindow::requestedFormat());
+    ASSERT_TRUE(context.create());
+    QOffscreenSurface surface;
+    surface.setFormat(context.format());
+    surface.create();
+    ASSERT_TRUE(context.makeCurrent(&surface));
+
+    DiceScene scene;
+    loadDice(scene);
+    auto pose = [&](int step) {
+        for (int n = 1; n <= 5; ++n) {
+            showValue(scene.die(n), 1 + (n + step) % 6);
+            scene.die(n).setPositionZ(0.5f);
+            scene.die(n).setLibMaterialName(QStringLiteral("wuerfel"));
+        }
+        if (step == 1) { // mid-roll
+            for (int n = 1; n <= 5; ++n) {
+                scene.die(n).setPitchAngle(static_cast<float>(35 + 10 * n));
+                scene.die(n).setTurnAngle(static_cast<float>(-20 * n));
+            }
+        }
+        if (step == 2) { // two dice held, back toward the slab and grey
+            for (int n : { 2, 4 }) {
+                scene.die(n).setPositionZ(-4.0f);
+                scene.die(n).setLibMaterialName(QStringLiteral("wuerfel2"));
+            }
+        }
+    };
+    const struct
+    {
+        const char *name;
+        GLenum colour;
+    } formats[] = { { "RGB565", 0x8D62 /* GL_RGB565 */ }, { "RGBA8", GL_RGBA8 } };
+    const QSize sizes[] = { { kWidth, kHeight }, { 120, 300 } };
+
+    DiceRenderer renderer;
+    for (const auto &format : formats) {
+        for (const QSize size : sizes) {
+            QOpenGLFramebufferObjectFormat fboFormat;
+            fboFormat.setAttachment(QOpenGLFramebufferObject::Depth);
+            fboFormat.setInternalTextureFormat(format.colour);
+            QOpenGLFramebufferObject cached(size, fboFormat);
+            QOpenGLFramebufferObject direct(size, fboFormat);
+            ASSERT_TRUE(cached.isValid() && direct.isValid());
+            for (int step = 0; step < 3; ++step) {
+                SCOPED_TRACE(::testing::Message() << format.name << " " << size.width() << "x"
+                                                  << size.height() << " pose " << step);
+                pose(step);
+                ASSERT_TRUE(cached.bind());
+                renderer.render(scene, size.width(), size.height(), DiceRenderer::Mode::Textured);
+                EXPECT_TRUE(renderer.usesCache());
+                ASSERT_TRUE(direct.bind());
+                renderer.render(
+                    scene, size.width(), size.height(), DiceRenderer::Mode::TexturedDirect);
+                direct.release();
+                const QImage a = cached.toImage();
+                const QImage b = direct.toImage();
+                ASSERT_EQ(a.size(), b.size());
+                int differing = 0;
+                for (int y = 0; y < a.height(); ++y) {
+                    for (int x = 0; x < a.width(); ++x)
+                        differing += a.pixel(x, y) != b.pixel(x, y) ? 1 : 0;
+                }
+                EXPECT_EQ(differing, 0);
+            }
+        }
+    }
+    renderer.cleanup();
+    context.doneCurrent();
 }
 
 TEST_F(DiceViewTest, OnScreenChangesCoalesceAndPressesAreReported)
