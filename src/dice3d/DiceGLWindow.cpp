@@ -55,6 +55,21 @@ void DiceGLWindow::paintGL()
     ++m_frames;
 }
 
+// What QOpenGLWindow does for a frame when it paints without a partial-update
+// buffer: the context current on this window's default framebuffer, paintGL,
+// the swap, frameSwapped.
+void DiceGLWindow::renderNow()
+{
+    if (!isExposed() || !context()) {
+        update();
+        return;
+    }
+    makeCurrent();
+    paintGL();
+    context()->swapBuffers(this);
+    Q_EMIT frameSwapped();
+}
+
 void DiceGLWindow::cleanup()
 {
     if (!m_renderer.isInitialized())

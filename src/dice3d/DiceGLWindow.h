@@ -27,6 +27,11 @@ public:
 
     int framesDrawn() const { return m_frames; }
 
+    /// Draws and shows a frame now, without waiting for Qt's next update
+    /// request (which comes some milliseconds later). Before the first frame,
+    /// or while the window is not exposed, it asks for an update instead.
+    void renderNow();
+
 Q_SIGNALS:
     void pressed(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint position);
 
