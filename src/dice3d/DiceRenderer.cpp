@@ -12,8 +12,11 @@
 #include <QOpenGLContext>
 #include <QOpenGLExtraFunctions>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 namespace dorvel::dice3d {
 
@@ -122,12 +125,29 @@ bool DiceRenderer::drawCached(const DiceScene &scene, int width, int height)
     glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &target);
     if (!prepareCache(scene, width, height, static_cast<unsigned>(target)))
         return false;
+    // With every die wholly in front of the slab (always, in the game) the
+    // slab's depth decides nothing: a cleared depth buffer gives the same
+    // picture, and copying only the colour is cheaper.
+    bool diceInFront = true;
+    for (int n = 1; n <= 5 && diceInFront; ++n) {
+        const DieActor &die = scene.die(n);
+        if (const DieMesh *mesh = die.mesh()) {
+            const Vector3 &scale = die.Scale();
+            const double reach = static_cast<double>(mesh->boundingRadius)
+                * std::max({ std::abs(scale.x), std::abs(scale.y), std::abs(scale.z) });
+            diceInFront = die.Position().z - reach > m_slabFront;
+        }
+    }
     glGetError();
     gl->glBindFramebuffer(GL_READ_FRAMEBUFFER, m_cacheFbo);
     gl->glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(target));
     gl->glBlitFramebuffer(0, 0, width, height, 0, 0, width, height,
-        GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT, GL_NEAREST);
+        diceInFront ? GL_COLOR_BUFFER_BIT : GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT, GL_NEAREST);
     gl->glBindFramebuffer(GL_FRAMEBUFFER, static_cast<GLuint>(target));
+    if (diceInFront) {
+        glClearDepth(1.0);
+        glClear(GL_DEPTH_BUFFER_BIT);
+    }
     if (glGetError() != GL_NO_ERROR) {
         // Formats the driver will not copy between: never try again.
         releaseCache();
@@ -198,6 +218,12 @@ bool DiceRenderer::prepareCache(const DiceScene &scene, int width, int height, u
         releaseCache();
         m_cacheUnusable = true;
         return false;
+    }
+    // How far toward the camera the slab reaches.
+    m_slabFront = -std::numeric_limits<double>::infinity();
+    if (const DieMesh *mesh = scene.meshOf(scene.plane())) {
+        for (const Vector3 &p : mesh->positions)
+            m_slabFront = std::max(m_slabFront, slab.map(p).z);
     }
     m_cacheKey = key;
     m_cacheValid = true;

@@ -75,6 +75,7 @@ private:
     bool m_cacheValid = false;
     bool m_cacheUnusable = false; // the driver refused it: draw directly from now on
     CacheKey m_cacheKey;
+    double m_slabFront = 0.0; // largest z of the slab in the world
 };
 
 } // namespace dorvel::dice3d

@@ -272,7 +272,8 @@ TEST_F(DiceViewTest, PickingAgreesWithTheDrawnPixels)
 
 // Frames drawn with the slab copied from its cache equal, pixel for pixel,
 // frames with every object drawn, in the view's 16-bit colour and in 32-bit,
-// for dice at rest, turned mid-roll and held, and after the size changes.
+// for dice at rest, turned mid-roll, held and (never in the game) cutting
+// through the slab, and after the size changes.
 TEST(DiceGL, FramesWithTheCachedSlabEqualFullyDrawnFrames)
 {
     QOpenGLContext context;
@@ -297,12 +298,14 @@ TEST(DiceGL, FramesWithTheCachedSlabEqualFullyDrawnFrames)
                 scene.die(n).setTurnAngle(static_cast<float>(-20 * n));
             }
         }
-        if (step == 2) { // two dice held, back toward the slab and grey
+        if (step >= 2) { // two dice held, back toward the slab and grey
             for (int n : { 2, 4 }) {
                 scene.die(n).setPositionZ(-4.0f);
                 scene.die(n).setLibMaterialName(QStringLiteral("wuerfel2"));
             }
         }
+        if (step == 3) // a die cutting through the slab: only depth decides what shows
+            scene.die(3).setPositionZ(-6.0f);
     };
     const struct
     {
@@ -320,7 +323,7 @@ TEST(DiceGL, FramesWithTheCachedSlabEqualFullyDrawnFrames)
             QOpenGLFramebufferObject cached(size, fboFormat);
             QOpenGLFramebufferObject direct(size, fboFormat);
             ASSERT_TRUE(cached.isValid() && direct.isValid());
-            for (int step = 0; step < 3; ++step) {
+            for (int step = 0; step < 4; ++step) {
                 SCOPED_TRACE(::testing::Message() << format.name << " " << size.width() << "x"
                                                   << size.height() << " pose " << step);
                 pose(step);
