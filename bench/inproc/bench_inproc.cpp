@@ -4,6 +4,8 @@
 //                                     main(), with a breakdown (each run in a
 //                                     fresh process of this program)
 //   bench_inproc frame [--frames N]   cost of one frame of the 150×425 dice view
+//   bench_inproc first-frame [--runs N]  the dice view's first frame in a fresh
+//                                     process, with and without a warm-up
 //   bench_inproc ticks [--ticks N]    the roll animation's tick intervals
 //   bench_inproc game                 CPU time of a scripted one-player game
 //
@@ -607,6 +609,81 @@ int screenFrames(int count)
     return 0;
 }
 
+/// The dice view's first frame in a fresh process: from show() to the first
+/// swap, with or without one frame drawn before in a context of its own (what
+/// warming GL up while the names dialog is open would buy).
+int firstFrame(bool warmUp)
+{
+    dice3d::DiceScene scene;
+    if (!loadDice(scene))
+        throw std::runtime_error("die model not loaded");
+    // GL is loaded and initialised first, as the backdrop has done by the time
+    // a game starts.
+    {
+        QOpenGLContext context;
+        QOffscreenSurface surface;
+        surface.create();
+        context.create();
+        context.makeCurrent(&surface);
+        context.doneCurrent();
+    }
+    long long warm = 0;
+    if (warmUp) {
+        const long long t0 = monotonicNs();
+        dice3d::DiceView offscreen(scene);
+        offscreen.resize(150, 425);
+        offscreen.renderToImage();
+        warm = monotonicNs() - t0;
+    }
+    QWidget window;
+    window.setFixedSize(150, 425);
+    auto *view = new dice3d::DiceView(scene, &window);
+    view->setGeometry(0, 0, 150, 425);
+    auto *gl = qobject_cast<QOpenGLWindow *>(view->glWindow());
+    long long swapped = 0;
+    QEventLoop loop;
+    QObject::connect(gl, &QOpenGLWindow::frameSwapped, &loop, [&] {
+        if (!swapped)
+            swapped = monotonicNs();
+        loop.quit();
+    });
+    const long long shown = monotonicNs();
+    window.show();
+    QTimer::singleShot(20000, &loop, &QEventLoop::quit);
+    loop.exec();
+    std::printf("F\t%.3f\t%.3f\n", ms(swapped - shown), ms(warm));
+    return 0;
+}
+
+int firstFrames(const char *self, int runs)
+{
+    for (const bool warmUp : { false, true }) {
+        std::vector<double> frame, warm;
+        for (int run = 0; run < runs; ++run) {
+            const std::string command
+                = std::string("'") + self + "' first-frame-once" + (warmUp ? " --warm" : "");
+            FILE *pipe = popen(command.c_str(), "r");
+            if (!pipe)
+                throw std::runtime_error("popen failed");
+            double f = 0, w = 0;
+            char line[256];
+            while (std::fgets(line, sizeof line, pipe)) {
+                if (std::sscanf(line, "F\t%lf\t%lf", &f, &w) == 2) {
+                    frame.push_back(f);
+                    warm.push_back(w);
+                }
+            }
+            pclose(pipe);
+        }
+        bench::printRunsRow(std::string("Dice view first frame, show to swap")
+                + (warmUp ? ", after a warm-up frame in a context of its own" : ""),
+            frame, "ms", "-");
+        if (warmUp)
+            bench::printRunsRow("  the warm-up itself", warm, "ms", "-");
+    }
+    return 0;
+}
+
 // --- ticks -------------------------------------------------------------------
 
 int ticks(int count)
@@ -934,7 +1011,8 @@ int main(int argc, char **argv)
 {
     if (argc < 2) {
         std::fprintf(stderr,
-            "usage: bench_inproc startup|frame|screen-frames|ticks|sound|game [--runs N]\n");
+            "usage: bench_inproc startup|frame|first-frame|screen-frames|ticks|sound|game [--runs "
+            "N]\n");
         return 2;
     }
     const std::string mode = argv[1];
@@ -967,6 +1045,10 @@ int main(int argc, char **argv)
         platform::registerFonts();
         if (mode == "frame")
             return frames(number > 0 ? number : 1000);
+        if (mode == "first-frame-once")
+            return firstFrame(argc > 2 && std::string(argv[2]) == "--warm");
+        if (mode == "first-frame")
+            return firstFrames(self.c_str(), number > 0 ? number : 5);
         if (mode == "screen-frames")
             return screenFrames(number > 0 ? number : 1000);
         if (mode == "sound")
