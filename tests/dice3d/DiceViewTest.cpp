@@ -394,3 +394,41 @@ TEST_F(DiceViewTest, OnScreenChangesCoalesceAndPressesAreReported)
     EXPECT_EQ(presses.at(1).at(2).toInt(), 75);
     EXPECT_EQ(presses.at(1).at(3).toInt(), 100);
 }
+
+// A context prepared ahead on a worker thread is taken over by the next view,
+// whose frames are the same, pixel for pixel, as those of a view that made its
+// own context; one nobody takes is dropped cleanly.
+TEST_F(DiceViewTest, APreparedContextIsTakenOverAndDrawsTheSameFrames)
+{
+    if (!QOpenGLContext::supportsThreadedOpenGL())
+        GTEST_SKIP() << "no GL on other threads here";
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    QTRY_VERIFY(view.framesDrawn() > 0);
+
+    DiceGLWindow::prepareAhead();
+    ASSERT_TRUE(DiceGLWindow::hasPrepared());
+    DiceView second(scene);
+    second.resize(kWidth, kHeight);
+    second.move(200, 0);
+    second.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&second));
+    QTRY_VERIFY(second.framesDrawn() > 0);
+    EXPECT_FALSE(DiceGLWindow::hasPrepared()) << "the second view took the prepared context";
+
+    for (int step = 0; step < 2; ++step) {
+        SCOPED_TRACE(step);
+        if (step == 1) {
+            hold(2);
+            scene.die(4).setPitchAngle(45);
+        }
+        const QImage own = view.grabFramebuffer();
+        const QImage taken = second.grabFramebuffer();
+        ASSERT_FALSE(own.isNull());
+        EXPECT_TRUE(own == taken);
+    }
+
+    DiceGLWindow::prepareAhead();
+    DiceGLWindow::dropPrepared();
+    EXPECT_FALSE(DiceGLWindow::hasPrepared());
+}
