@@ -4,7 +4,7 @@
 // requires), uploads the textures and draws one frame with a DiceRenderer of
 // its own, and hands the context back to the user-interface thread with
 // moveToThread before it ends. The user-interface thread touches the prepared
-// context, renderer and surface only after joining the worker.
+// context, renderer and surface only after waiting for the worker (a QThread).
 #include "DiceGLWindow.h"
 
 #include "DiceScene.h"
@@ -16,8 +16,6 @@
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
 #include <QThread>
-
-#include <thread>
 
 namespace dorvel::dice3d {
 
@@ -34,13 +32,16 @@ namespace {
         std::unique_ptr<QOffscreenSurface> surface;
         std::unique_ptr<QOpenGLContext> context;
         std::unique_ptr<DiceRenderer> renderer;
-        std::thread worker;
+        std::unique_ptr<QThread> worker;
 
-        ~Prepared()
+        void join()
         {
-            if (worker.joinable())
-                worker.join();
+            if (worker) {
+                worker->wait();
+                worker.reset();
+            }
         }
+        ~Prepared() { join(); }
     };
 
     // Never destroyed at exit: by then Qt's platform is gone, and dropPrepared
@@ -94,28 +95,28 @@ void DiceGLWindow::prepareAhead()
         return;
     QThread *owner = QThread::currentThread();
     Prepared *work = next.get();
-    try {
-        work->worker = std::thread([work, owner] {
-            auto context = std::make_unique<QOpenGLContext>();
-            context->setFormat(requestedFormat());
-            if (!context->create() || !context->makeCurrent(work->surface.get()))
-                return;
-            auto renderer = std::make_unique<DiceRenderer>();
-            {
-                // The slab alone: the dice are drawn in the same state, so
-                // this compiles everything a frame of the game needs.
-                const DiceScene scene;
-                renderer->render(scene, kPreparedWidth, kPreparedHeight);
-            }
-            context->functions()->glFinish();
-            context->doneCurrent();
-            context->moveToThread(owner);
-            work->context = std::move(context);
-            work->renderer = std::move(renderer);
-        });
-    } catch (const std::system_error &) {
-        return;
-    }
+    work->worker.reset(QThread::create([work, owner] {
+        auto context = std::make_unique<QOpenGLContext>();
+        context->setFormat(requestedFormat());
+        if (!context->create() || !context->makeCurrent(work->surface.get()))
+            return;
+        auto renderer = std::make_unique<DiceRenderer>();
+        {
+            // The slab alone: the dice are drawn in the same state, so
+            // this compiles everything a frame of the game needs.
+            const DiceScene scene;
+            renderer->render(scene, kPreparedWidth, kPreparedHeight);
+        }
+        context->functions()->glFinish();
+        context->doneCurrent();
+        // The context and its share group live on with the user-interface
+        // thread; left here, the group's deferred deletion would never run.
+        context->shareGroup()->moveToThread(owner);
+        context->moveToThread(owner);
+        work->context = std::move(context);
+        work->renderer = std::move(renderer);
+    }));
+    work->worker->start();
     prepared() = std::move(next);
     // A worker still compiling when the application goes would crash inside
     // the driver: the application's end waits for it and releases what it made.
@@ -131,8 +132,7 @@ void DiceGLWindow::dropPrepared()
     std::unique_ptr<Prepared> left = std::move(prepared());
     if (!left)
         return;
-    if (left->worker.joinable())
-        left->worker.join();
+    left->join();
     if (left->context && left->renderer && left->context->makeCurrent(left->surface.get())) {
         left->renderer->cleanup();
         left->context->doneCurrent();
@@ -150,8 +150,7 @@ bool DiceGLWindow::makeContextCurrent()
 {
     if (!m_context) {
         if (std::unique_ptr<Prepared> taken = std::move(prepared())) {
-            if (taken->worker.joinable())
-                taken->worker.join();
+            taken->join();
             if (taken->context && taken->renderer) {
                 m_context = std::move(taken->context);
                 m_renderer = std::move(taken->renderer);
