@@ -319,16 +319,18 @@ void TfrmDorvel20Main::imgOKClick()
 
 void TfrmDorvel20Main::setConfig()
 {
-    storage::ConfigRecord record {};
-    storage::readConfig(storage::kConfigFileName, record);
-    record.soundOn = soundOn ? 1 : 0;
-    record.musicOn = musicOn ? 1 : 0;
-    storage::writeConfig(storage::kConfigFileName, record);
+    storage::updateConfig(storage::kConfigFileName, [this](storage::ConfigRecord &record) {
+        record.soundOn = soundOn ? 1 : 0;
+        record.musicOn = musicOn ? 1 : 0;
+    });
 }
 
 void TfrmDorvel20Main::FormClose()
 {
-    setConfig();
+    // A fatal ending (the names dialog found no library) stores nothing, as at
+    // start-up.
+    if (m_exitCode != kExitFatal)
+        setConfig();
 
     for (QPixmap &picture : playerCountPictures)
         picture = QPixmap();

@@ -401,13 +401,12 @@ void TfrmDorvel20Game::endOfGame()
 
 void TfrmDorvel20Game::enterHighscores()
 {
-    storage::ConfigRecord record;
-    storage::readConfig(storage::kConfigFileName, record);
-    for (int p = 1; p <= playerCount; ++p) {
-        storage::enterHighscore(record, sums[static_cast<std::size_t>(p)][5],
-            cell(QStringLiteral("lblSpieler%1").arg(p))->text());
-    }
-    storage::writeConfig(storage::kConfigFileName, record);
+    storage::updateConfig(storage::kConfigFileName, [this](storage::ConfigRecord &record) {
+        for (int p = 1; p <= playerCount; ++p) {
+            storage::enterHighscore(record, sums[static_cast<std::size_t>(p)][5],
+                cell(QStringLiteral("lblSpieler%1").arg(p))->text());
+        }
+    });
 }
 
 void TfrmDorvel20Game::btnWuerfelnClick()

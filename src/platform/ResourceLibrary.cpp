@@ -1,18 +1,69 @@
 #include "ResourceLibrary.h"
 
-#include "MappedFile.h"
 #include "ResourceLoaders.h"
 
 #include <QLoggingCategory>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <optional>
 #include <system_error>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace dorvel::platform {
 
 namespace {
     Q_LOGGING_CATEGORY(lcResources, "dorvel.resources", QtWarningMsg)
+
+    std::optional<std::vector<std::uint8_t>> failRead(std::string *error, std::string message)
+    {
+        if (error != nullptr)
+            *error = std::move(message);
+        return std::nullopt;
+    }
+
+    // The whole content of a regular, non-empty file.
+    std::optional<std::vector<std::uint8_t>> readWholeFile(
+        const std::filesystem::path &path, std::string *error)
+    {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return failRead(error, std::strerror(errno));
+        struct stat info
+        {
+        };
+        std::vector<std::uint8_t> bytes;
+        std::string problem;
+        if (::fstat(fd, &info) != 0)
+            problem = std::strerror(errno);
+        else if (!S_ISREG(info.st_mode))
+            problem = "not a regular file";
+        else
+            bytes.resize(static_cast<std::size_t>(info.st_size));
+        std::size_t total = 0;
+        while (problem.empty() && total < bytes.size()) {
+            const ssize_t got = ::read(fd, bytes.data() + total, bytes.size() - total);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0)
+                problem = std::strerror(errno);
+            else if (got == 0)
+                break; // cut short while being read: what is there is parsed
+            else
+                total += static_cast<std::size_t>(got);
+        }
+        ::close(fd);
+        if (!problem.empty())
+            return failRead(error, problem);
+        bytes.resize(total);
+        if (bytes.empty())
+            return failRead(error, "empty file");
+        return bytes;
+    }
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -29,14 +80,18 @@ ResourceModule::ResourceModule(
 std::unique_ptr<ResourceModule> ResourceModule::fromFile(
     const std::filesystem::path &path, std::string *error)
 {
-    std::shared_ptr<const MappedFile> file = MappedFile::open(path, error);
-    if (!file)
+    // Read once into memory rather than mapped: the data must stay valid for the
+    // whole run, even when the file is overwritten or cut short in place (a
+    // mapping would then fault on its next access).
+    auto bytes = readWholeFile(path, error);
+    if (!bytes)
         return nullptr;
-    auto directory = parseResourceLibrary(file->data(), file->size(), error);
+    auto storage = std::make_shared<const std::vector<std::uint8_t>>(std::move(*bytes));
+    auto directory = parseResourceLibrary(storage->data(), storage->size(), error);
     if (!directory)
         return nullptr;
     return std::unique_ptr<ResourceModule>(
-        new ResourceModule(std::move(file), std::move(*directory), path));
+        new ResourceModule(std::move(storage), std::move(*directory), path));
 }
 
 std::unique_ptr<ResourceModule> ResourceModule::fromBytes(
@@ -137,7 +192,7 @@ std::vector<std::filesystem::path> resourceSearchFolders()
         folders.push_back(executable.parent_path().parent_path() / "share" / "halvenor-dorvel");
     }
 #ifdef DORVEL_DATADIR
-    folders.emplace_back(DORVEL_DATADIR);
+    folders.push_back(executable.parent_path() / DORVEL_DATADIR); // relative to the program
 #endif
     return folders;
 }
@@ -145,7 +200,7 @@ std::vector<std::filesystem::path> resourceSearchFolders()
 ResourceLoader &systemResourceLoader()
 {
     // Deliberately never destroyed: streams and sound samples point into the
-    // mapped library until the very end of the process.
+    // loaded library until the very end of the process.
     static auto *loader = new SearchPathResourceLoader(resourceSearchFolders());
     return *loader;
 }

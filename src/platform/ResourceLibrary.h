@@ -36,7 +36,7 @@ public:
         std::vector<std::uint8_t> bytes, std::string *error = nullptr);
 
     const ResourceDirectory &directory() const { return m_directory; }
-    /// The file it was mapped from; empty for a library held in memory.
+    /// The file it was read from; empty for a library built in memory.
     const std::filesystem::path &path() const { return m_path; }
 
 private:
@@ -89,7 +89,7 @@ public:
 /**
  * Looks for a bare file name in a list of folders, in order; the first folder
  * that has the file decides (a damaged file there is not passed over for a later
- * one). Loaded modules are kept, and stay mapped, as long as the loader lives.
+ * one). Loaded modules are kept, and stay in memory, as long as the loader lives.
  */
 class SearchPathResourceLoader : public ResourceLoader
 {
@@ -109,7 +109,7 @@ private:
 std::vector<std::filesystem::path> resourceSearchFolders();
 
 /// The process-wide loader used by the program. It is never destroyed, so
-/// whatever it loaded stays mapped until the process ends.
+/// whatever it loaded stays in memory until the process ends.
 ResourceLoader &systemResourceLoader();
 
 /// Opens resource (id, type) of a module; nullptr when the module is null or the

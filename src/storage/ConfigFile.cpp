@@ -1,14 +1,16 @@
 // Reading and replacing the settings file.
 //
-// The file is replaced, never rewritten in place: the new record goes to a
-// temporary file next to it, is synced to disk and then renamed over the old
-// name. rename() is atomic, so a crash, a kill or a full disk at any moment
-// leaves either the complete old record or the complete new one.
+// Where the folder takes new files, the file is replaced, never rewritten in
+// place: the new record goes to a temporary file next to it, is synced to disk
+// and then renamed over the old name. rename() is atomic, so a crash, a kill or
+// a full disk at any moment leaves either the complete old record or the
+// complete new one. In a folder the player may not write, an existing file the
+// player may write is overwritten in place instead and synced.
 //
-// Two copies of the program are kept apart by an advisory lock (flock) on a
-// separate, never renamed file "<name>.lock": a lock on the config file itself
-// would sit on the inode that the next rename throws away. Writers lock it
-// exclusively, readers shared.
+// Two copies of the program are kept apart by an advisory lock (flock) on the
+// folder that holds the file: a lock on the file itself would sit on the inode
+// that the next rename throws away, and a separate lock file would be one more
+// file in the player's folder. Writers lock it exclusively, readers shared.
 #include "ConfigRecord.h"
 
 #include <cerrno>
@@ -72,22 +74,31 @@ namespace {
 
     enum class LockResult { Locked, Unavailable, Busy };
 
-    // Holds the advisory lock for one operation; released when the descriptor closes.
+    std::string folderOf(const std::string &path)
+    {
+        const auto slash = path.rfind('/');
+        if (slash == std::string::npos)
+            return ".";
+        if (slash == 0)
+            return "/";
+        return path.substr(0, slash);
+    }
+
+    std::string baseNameOf(const std::string &path)
+    {
+        const auto slash = path.rfind('/');
+        return slash == std::string::npos ? path : path.substr(slash + 1);
+    }
+
+    // Holds the advisory lock on the file's folder for one operation; released when
+    // the descriptor closes. A folder that cannot be opened (search permission
+    // only) is used without a lock.
     class ConfigLock
     {
     public:
-        // Readers pass create = false: they only join a lock file a writer made.
-        // Without one they read unlocked, which is still safe because a writer
-        // never changes the file in place.
-        LockResult acquire(const std::string &target, bool exclusive, bool create)
+        LockResult acquire(const std::string &target, bool exclusive)
         {
-            const std::string name = target + ".lock";
-            if (create)
-                m_fd.reset(::open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666));
-            // A lock file made by another user may be read-only for us; flock does
-            // not care how the file was opened.
-            if (!m_fd.valid())
-                m_fd.reset(::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+            m_fd.reset(::open(folderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
             if (!m_fd.valid())
                 return LockResult::Unavailable;
             const int operation = (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
@@ -107,22 +118,6 @@ namespace {
     private:
         FileDescriptor m_fd;
     };
-
-    std::string folderOf(const std::string &path)
-    {
-        const auto slash = path.rfind('/');
-        if (slash == std::string::npos)
-            return ".";
-        if (slash == 0)
-            return "/";
-        return path.substr(0, slash);
-    }
-
-    std::string baseNameOf(const std::string &path)
-    {
-        const auto slash = path.rfind('/');
-        return slash == std::string::npos ? path : path.substr(slash + 1);
-    }
 
     // The file the name stands for: a symbolic link is followed to its final target,
     // so a replacement keeps the link and updates what it points at. Empty for a
@@ -269,36 +264,50 @@ namespace {
         std::string m_name;
     };
 
-    bool readLocked(const std::string &fileName, ConfigRecord &record)
+    ReadOutcome readLocked(const std::string &fileName, ConfigRecord &record)
     {
         // O_NONBLOCK keeps a FIFO of that name from hanging the program; the type
         // check below then turns it away.
         FileDescriptor fd(::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
         if (!fd.valid())
-            return false;
+            return errno == ENOENT ? ReadOutcome::Missing : ReadOutcome::Failed;
         FileStatus info {};
         if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode))
-            return false;
+            return ReadOutcome::Failed;
 
         std::array<std::uint8_t, kConfigRecordSize> bytes = record.toBytes();
         std::array<std::uint8_t, kConfigRecordSize> buffer {};
         std::size_t total = 0;
-        bool failed = false;
         while (total < kConfigRecordSize) {
             const ssize_t got = ::read(fd.get(), buffer.data() + total, kConfigRecordSize - total);
             if (got < 0 && errno == EINTR)
                 continue;
-            if (got <= 0) {
-                failed = got < 0;
+            if (got < 0)
+                return ReadOutcome::Failed;
+            if (got == 0)
                 break;
-            }
             total += static_cast<std::size_t>(got);
         }
         // What was read replaces the front of the record even when the file is too
         // short; the rest stays as the caller had it.
         std::copy_n(buffer.begin(), total, bytes.begin());
         record = ConfigRecord::fromBytes(bytes);
-        return !failed && total == kConfigRecordSize;
+        return total == kConfigRecordSize ? ReadOutcome::Complete : ReadOutcome::Short;
+    }
+
+    // Overwrites the existing regular file `target` with the record and cuts it to
+    // 324 bytes. Writing before cutting means the file is never seen empty.
+    bool writeInPlace(
+        const std::string &target, const std::array<std::uint8_t, kConfigRecordSize> &bytes)
+    {
+        FileDescriptor fd(
+            ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY));
+        FileStatus info {};
+        if (!fd.valid() || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode))
+            return false;
+        return writeAll(fd.get(), bytes.data(), bytes.size())
+            && ::ftruncate(fd.get(), static_cast<off_t>(bytes.size())) == 0
+            && ::fsync(fd.get()) == 0 && fd.close();
     }
 
     bool writeLocked(const std::string &target, const ConfigRecord &record, bool mayTidy)
@@ -313,7 +322,16 @@ namespace {
             return false;
         }
 
+        const std::array<std::uint8_t, kConfigRecordSize> bytes = record.toBytes();
         const std::string folder = folderOf(target);
+        FileStatus folderInfo {};
+        if (::stat(folder.c_str(), &folderInfo) != 0)
+            return false;
+        // A folder that takes no new file: nothing to create, but a file the player
+        // may write is still updated.
+        if (writeProtected(folder, folderInfo))
+            return exists && writeInPlace(target, bytes);
+
         if (mayTidy)
             removeStrayTemporaries(folder, baseNameOf(target));
 
@@ -323,7 +341,6 @@ namespace {
             return false;
         TemporaryGuard guard(tempName);
 
-        const std::array<std::uint8_t, kConfigRecordSize> bytes = record.toBytes();
         if (!writeAll(fd.get(), bytes.data(), bytes.size()))
             return false;
         if (exists) {
@@ -352,17 +369,22 @@ namespace {
 
 } // namespace
 
-bool readConfig(const std::string &fileName, ConfigRecord &record)
+ReadOutcome readConfigFile(const std::string &fileName, ConfigRecord &record)
 {
     try {
-        const std::string lockTarget = resolveTarget(fileName).value_or(fileName);
+        const std::string target = resolveTarget(fileName).value_or(fileName);
         ConfigLock lock;
-        if (lock.acquire(lockTarget, false, false) == LockResult::Busy)
-            return false;
+        if (lock.acquire(target, false) == LockResult::Busy)
+            return ReadOutcome::Failed;
         return readLocked(fileName, record);
     } catch (...) {
-        return false;
+        return ReadOutcome::Failed;
     }
+}
+
+bool readConfig(const std::string &fileName, ConfigRecord &record)
+{
+    return readConfigFile(fileName, record) == ReadOutcome::Complete;
 }
 
 bool writeConfig(const std::string &fileName, ConfigRecord record)
@@ -371,16 +393,32 @@ bool writeConfig(const std::string &fileName, ConfigRecord record)
         const std::optional<std::string> target = resolveTarget(fileName);
         if (!target)
             return false;
-        // The new file and the lock file are both made in the folder, so a
-        // write-protected folder ends the operation before anything is created.
-        const std::string folder = folderOf(*target);
-        FileStatus folderInfo {};
-        if (::stat(folder.c_str(), &folderInfo) != 0 || writeProtected(folder, folderInfo))
-            return false;
         ConfigLock lock;
-        const LockResult locked = lock.acquire(*target, true, true);
+        const LockResult locked = lock.acquire(*target, true);
         if (locked == LockResult::Busy)
             return false;
+        return writeLocked(*target, record, locked == LockResult::Locked);
+    } catch (...) {
+        return false;
+    }
+}
+
+bool updateConfig(const std::string &fileName, const std::function<void(ConfigRecord &)> &change)
+{
+    try {
+        const std::optional<std::string> target = resolveTarget(fileName);
+        if (!target)
+            return false;
+        // One exclusive lock over the read and the write: no other copy of the
+        // program can write in between, so neither change is lost.
+        ConfigLock lock;
+        const LockResult locked = lock.acquire(*target, true);
+        if (locked == LockResult::Busy)
+            return false;
+        ConfigRecord record {};
+        if (readLocked(*target, record) == ReadOutcome::Failed)
+            return false;
+        change(record);
         return writeLocked(*target, record, locked == LockResult::Locked);
     } catch (...) {
         return false;

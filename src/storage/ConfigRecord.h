@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace dorvel::storage {
@@ -56,19 +57,38 @@ struct ConfigRecord
     bool operator==(const ConfigRecord &) const = default;
 };
 
-/// Reads the first 324 bytes of `fileName` into `record`. True when all 324 were
-/// read; false when the file is missing, not a regular file, unreadable, locked
-/// for longer than a moment, or shorter — a short file still replaces the front of
-/// `record` with the bytes it holds and leaves the rest as the caller had it.
+/// How a read of the settings file went.
+enum class ReadOutcome {
+    Complete, ///< all 324 bytes read
+    Missing, ///< no file of that name yet; the record is as the caller had it
+    Short, ///< fewer than 324 bytes: they replace the front of the record, the rest stays
+    Failed, ///< anything else (not a regular file, unreadable, locked for longer than a
+            ///< moment, read error); the record is as the caller had it
+};
+
+/// Reads the first 324 bytes of `fileName` into `record` and says how it went.
 /// Never throws.
+ReadOutcome readConfigFile(const std::string &fileName, ConfigRecord &record);
+
+/// readConfigFile() as a yes/no: true only when all 324 bytes were read.
 bool readConfig(const std::string &fileName, ConfigRecord &record);
 
 /// Replaces `fileName` with the 324 bytes of `record`, crash-safely: the bytes go
 /// to a temporary file in the same folder which is synced and renamed over the
-/// old file, so the file always holds either the old or the new record. False
-/// (old file untouched, no temporary left) when the file is write-protected, is a
-/// directory, or anything fails on the way. Never throws.
+/// old file, so the file always holds either the old or the new record. In a
+/// folder the player may not write, an existing file the player may write is
+/// overwritten in place and synced instead. False (old file untouched, no
+/// temporary left) when the file is write-protected, is a directory, is missing
+/// in a read-only folder, or anything fails on the way. Never throws.
 bool writeConfig(const std::string &fileName, ConfigRecord record);
+
+/// One writer's read-modify-write: reads the record (zero-filled to start), lets
+/// `change` set the writer's own fields and writes the whole record back, under
+/// one exclusive lock. A missing or short file is completed with zeros; a file
+/// that exists but could not be read (locked too long, unreadable, not a regular
+/// file) is left alone, since writing back a record never read would wipe the
+/// high scores in it. True when the record was written. Never throws.
+bool updateConfig(const std::string &fileName, const std::function<void(ConfigRecord &)> &change);
 
 /// Windows-1252 conversions used for the stored names.
 QChar decodeWindows1252(std::uint8_t byte);

@@ -147,6 +147,7 @@ TEST_F(HandOver, NamesDialogWithoutLibraryEndsProgramWithNonZeroCode)
     window.show();
     QSignalSpy closed(&window, &app::TfrmDorvel20Main::closed);
     window.imgOKClick();
+    EXPECT_FALSE(std::filesystem::exists(storage::kConfigFileName)) << "nothing stored";
     ASSERT_EQ(boxes.messages.size(), 1u);
     EXPECT_EQ(boxes.messages[0].text,
         QStringLiteral("Kann redizo.dll nicht finden !!!\r\nHalvenor Dorvel wird beendet."));

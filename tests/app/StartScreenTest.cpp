@@ -56,10 +56,17 @@ struct StartScreen : testing::Test
 TEST_F(StartScreen, PlayerCountCyclesThroughFourWithClickSound)
 {
     auto &w = open();
+    // The program's own pictures 109..112, all 66 pixels high, each as wide as its digit.
+    const std::array<int, 5> widths { 0, 30, 39, 38, 39 };
     for (const int expected : { 2, 3, 4, 1, 2 }) {
         QTest::mouseClick(w.imgSpieler, Qt::LeftButton, {}, QPoint(40, 40));
         EXPECT_EQ(w.playerCount, expected);
-        EXPECT_EQ(w.imgSpieler->picture().cacheKey(), w.playerCountPictures[expected].cacheKey());
+        const QImage shown
+            = w.imgSpieler->picture().toImage().convertToFormat(QImage::Format_RGB32);
+        EXPECT_EQ(shown,
+            QImage(QStringLiteral(":/pictures/%1.bmp").arg(108 + expected))
+                .convertToFormat(QImage::Format_RGB32));
+        EXPECT_EQ(shown.size(), QSize(widths[static_cast<std::size_t>(expected)], 66));
     }
     EXPECT_EQ(sound.callsStartingWith("SamplePlay"), std::vector<std::string>(5, "SamplePlay(2)"));
 

@@ -1,4 +1,5 @@
 // The dice view on a real X display: its GL matrices are the ones picking uses,
+// its GL state (culling, decal textures, their filters) reads back as set,
 // it draws every die where expected showing the thrown face, held dice smaller
 // and grey, picking agrees with the drawn pixels, scene changes coalesce into
 // one redraw, and mouse presses come out as mouseDown in view pixels.
@@ -121,7 +122,7 @@ protected:
 
 } // namespace
 
-TEST(DiceGL, PickingUsesTheMatricesGLBuilds)
+TEST(DiceGL, PickingUsesTheMatricesGLBuildsAndTheDrawingStateIsSet)
 {
     QOpenGLContext context;
     ASSERT_TRUE(context.create());
@@ -150,6 +151,28 @@ TEST(DiceGL, PickingUsesTheMatricesGLBuilds)
     gluLookAt(0, 0, 25, 0, 0, 24, 0, 1, 0);
     glGetDoublev(GL_MODELVIEW_MATRIX, gl);
     expectSameMatrix(gl, viewMatrix(camera));
+
+    // The state the view draws with, read back: back faces culled, decal
+    // textures, each of them mipmapped and filtered linearly.
+    DiceScene scene;
+    loadDice(scene);
+    DiceRenderer renderer;
+    renderer.render(scene, kWidth, kHeight, DiceRenderer::Mode::Textured);
+    GLint cull = 0, decal = 0, textures = 0, minFilter = 0, magFilter = 0;
+    glGetIntegerv(GL_CULL_FACE_MODE, &cull);
+    glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &decal);
+    EXPECT_TRUE(glIsEnabled(GL_CULL_FACE) && cull == GL_BACK && decal == GL_DECAL);
+    for (GLuint name = 1; name < 64; ++name) {
+        if (!glIsTexture(name))
+            continue;
+        ++textures;
+        glBindTexture(GL_TEXTURE_2D, name);
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &minFilter);
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &magFilter);
+        EXPECT_TRUE(minFilter == GL_LINEAR_MIPMAP_LINEAR && magFilter == GL_LINEAR) << name;
+    }
+    EXPECT_EQ(textures, 3) << "die, held die, marble";
+    renderer.cleanup();
     context.doneCurrent();
 }
 

@@ -8,6 +8,8 @@
 
 #include <QTest>
 
+#include <cmath>
+
 namespace dorvel::test {
 namespace {
 
@@ -93,6 +95,25 @@ namespace {
         expectFace(4);
         EXPECT_EQ(game->animation.diePitch[2], -180);
         EXPECT_EQ(game->animation.dieTurn[2], -90);
+    }
+
+    // A roll start undoes turn, then pitch, then roll on every free die object:
+    // only that order brings a die that rests both pitched and turned (a five)
+    // back to the rest frame the spin starts from.
+    TEST_F(GameTableAnimationTest, ARollStartPutsEveryFreeDieBackToItsRestFrame)
+    {
+        start(1);
+        QTest::mouseClick(game->btnWuerfeln, Qt::LeftButton);
+        setDice({ 5, 5, 6, 2, 5 });
+        tickUntilSettled();
+        QTest::mouseClick(game->btnWuerfeln, Qt::LeftButton);
+        for (int n = 1; n <= 5; ++n) {
+            // An orthonormal frame with these three ones is the rest frame.
+            const dice3d::Frame &f = game->GLScene1.die(n).frame();
+            EXPECT_LT(
+                std::abs(f.right.x - 1) + std::abs(f.up.y - 1) + std::abs(f.direction.z - 1), 1e-5f)
+                << "die " << n;
+        }
     }
 
     TEST_F(GameTableAnimationTest, AllHeldSettlesOnTheFirstTickAndTheButtonReturns)

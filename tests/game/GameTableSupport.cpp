@@ -36,7 +36,7 @@ void GameTableTest::start(int players, bool soundOn, bool musicOn, bool manualTi
     game = std::make_unique<game::TfrmDorvel20Game>(sound, *resources, clock);
     if (manualTicks)
         game->AsyncTimer1.setInterval(0);
-    game->soundAvailable = true;
+    game->soundAvailable = soundAvailable;
     game->soundOn = soundOn;
     game->musicOn = musicOn;
     game->musicSample = kMusicSample;

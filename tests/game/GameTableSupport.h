@@ -68,6 +68,7 @@ protected:
     RecordingSoundLibrary sound;
     std::unique_ptr<platform::ResourceLoader> resources;
     FixedClock clock;
+    bool soundAvailable = true; // handed to the table by start()
     std::vector<std::string> messages;
     std::unique_ptr<game::TfrmDorvel20Game> game;
 };

@@ -5,6 +5,7 @@
 #include "GameTableSupport.h"
 
 #include "dice3d/DiceView.h"
+#include "game/RandomGenerator.h"
 #include "game/TagButton.h"
 #include "storage/ConfigRecord.h"
 
@@ -83,20 +84,45 @@ namespace {
         EXPECT_EQ(sumText(1, 1), QStringLiteral("63"));
         EXPECT_EQ(sumText(1, 2), QStringLiteral("35"));
         EXPECT_EQ(sumText(1, 3), QStringLiteral("98"));
-        enter(7, { 6, 6, 6, 6, 2 });
+        enter(7, { 3, 3, 3, 1, 2 }); // 0 as four of a kind: rows 7 and 8 score apart
         enter(8, { 6, 6, 6, 6, 2 });
         enter(9, { 2, 2, 3, 3, 3 });
         enter(10, { 1, 3, 4, 5, 6 });
         enter(11, { 2, 3, 4, 5, 6 });
         enter(13, { 2, 3, 4, 5, 6 });
-        const std::array<const char *, 14> expected { "", "3", "6", "9", "12", "15", "18", "26",
+        const std::array<const char *, 14> expected { "", "3", "6", "9", "12", "15", "18", "12",
             "26", "25", "30", "40", "", "20" };
         for (int r = 1; r <= 13; ++r)
             EXPECT_EQ(cellText(1, r), QString::fromLatin1(expected[static_cast<std::size_t>(r)]))
                 << r;
-        EXPECT_EQ(sumText(1, 4), QStringLiteral("167"));
-        EXPECT_EQ(sumText(1, 5), QStringLiteral("265"));
+        EXPECT_EQ(sumText(1, 4), QStringLiteral("153"));
+        EXPECT_EQ(sumText(1, 5), QStringLiteral("251"));
         EXPECT_EQ(game->roundNo, 13);
+    }
+
+    // Every turn re-seeds the generator from the clock; within a turn the draws
+    // go on, one per free die, held dice taking none.
+    TEST_F(GameTableTest, EachTurnSeedsFromTheClockAndHeldDiceTakeNoDraw)
+    {
+        game::RandomGenerator random { 1000 };
+        const auto next = [&random] { return random.nextDie(); };
+        clock.value = 1000;
+        start(2);
+        stopAndSettle();
+        const game::Dice first { next(), next(), next(), next(), next() };
+        EXPECT_EQ(game->dice(), first);
+        game->holdOrRelease(&game->GLScene1.die(2));
+        game->holdOrRelease(&game->GLScene1.die(4));
+        rollAgain();
+        EXPECT_EQ(game->dice(), (game::Dice { next(), first[1], next(), first[3], next() }));
+
+        for (const std::uint32_t now : { 2000u, 2001u }) { // player 2, then player 1 again
+            clock.value = random.seed = now;
+            moveOverRow(13);
+            clickRow(13);
+            stopAndSettle();
+            EXPECT_EQ(game->dice(), (game::Dice { next(), next(), next(), next(), next() })) << now;
+        }
     }
 
     TEST_F(GameTableTest, UsedRowsCannotBeMarkedAndOnlyTheMarkedRowTakesAClick)
@@ -179,15 +205,33 @@ namespace {
         EXPECT_EQ(game->imgPfeil->Tag, 0);
     }
 
-    TEST_F(GameTableTest, OnePlayersBonusTurnKeepsTheRound)
+    // A bonus turn of a round's last player keeps that player and the round; in
+    // round 13 it puts off the end of the game by that turn.
+    TEST_F(GameTableTest, TheLastPlayersBonusTurnKeepsTheRoundEvenTheThirteenth)
     {
-        start(1);
+        QTimer endGuard; // a wrong end of the game would open the high scores modally
+        QObject::connect(&endGuard, &QTimer::timeout, [this] {
+            if (QWidget *modal = QApplication::activeModalWidget(); modal && modal != game.get())
+                modal->close();
+        });
+        endGuard.start(10);
+        start(2);
+        const std::array<std::uint8_t, 5> nothing { 1, 2, 3, 4, 6 };
+        enter(1, nothing);
         enter(12, { 5, 5, 5, 5, 5 });
-        EXPECT_EQ(game->roundNo, 2);
-        enter(12, { 5, 5, 5, 5, 5 });
-        EXPECT_EQ(cellText(1, 12), QStringLiteral("150"));
-        EXPECT_EQ(game->roundNo, 2);
-        EXPECT_EQ(game->currentPlayer, 1);
+        for (int round = 2; round <= 13; ++round) {
+            enter(round, nothing);
+            if (round == 2 || round == 13) {
+                enter(12, { 3, 3, 3, 3, 3 });
+                EXPECT_EQ(game->currentPlayer, 2) << round;
+                EXPECT_EQ(game->roundNo, round);
+                EXPECT_EQ(game->GameState, TfrmDorvel20Game::kRolling);
+            }
+            if (round < 13)
+                enter(round - 1, nothing);
+        }
+        EXPECT_EQ(cellText(2, 12), QStringLiteral("250"));
+        EXPECT_FALSE(std::filesystem::exists("dorvel.cfg")) << "the game is not over yet";
     }
 
     TEST_F(GameTableTest, AStruckRowTwelveEarnsNoLaterBonus)
@@ -377,7 +421,7 @@ namespace {
 
     TEST_F(GameTableTest, TheGameSoundsAreLoadedPlayedAndFreedUnderTheirFlags)
     {
-        start(1, true, true);
+        start(4, true, true);
         const std::vector<std::string> loads = sound.callsStartingWith("SampleLoad");
         ASSERT_EQ(loads.size(), 8u);
         for (std::size_t i = 0; i < 8; ++i) {
@@ -387,10 +431,18 @@ namespace {
                 "SampleLoad(len=" + std::to_string(id) + ",max=3,flags=" + flags
                     + ")=" + std::to_string(i + 1));
         }
-        // Turn start: player 1's sound, then the looping roll sound.
+        // Turn start: the player's sound, then the looping roll sound. Stopping
+        // ends that and plays the stop sound; a row entry plays the chosen sound.
         EXPECT_LT(sound.indexOf("SamplePlay(1)"), sound.indexOf("SamplePlay(5)"));
-        QTest::mouseClick(game->btnWuerfeln, Qt::LeftButton);
-        EXPECT_LT(sound.indexOf("SampleStop(5)"), sound.indexOf("SamplePlay(6)"));
+        for (int p = 2; p <= 4; ++p) {
+            sound.clear();
+            enter(13, { 1, 2, 3, 4, 6 });
+            const std::vector<std::string> order { "SampleStop(5)", "SamplePlay(6)",
+                "SamplePlay(8)", "SamplePlay(" + std::to_string(p) + ")", "SamplePlay(5)" };
+            for (std::size_t i = 1; i < order.size(); ++i)
+                EXPECT_LT(sound.indexOf(order[i - 1]), sound.indexOf(order[i])) << order[i];
+            EXPECT_GE(sound.indexOf(order[0]), 0);
+        }
 
         sound.clear();
         game->close();
@@ -402,15 +454,18 @@ namespace {
         EXPECT_FALSE(game->AsyncTimer1.Enabled());
     }
 
-    TEST_F(GameTableTest, WithSoundEffectsOffNothingIsLoadedOrPlayed)
+    TEST_F(GameTableTest, WithoutSoundEffectsNothingIsLoadedPlayedOrFreed)
     {
-        start(1, false, true);
-        enter(1, { 1, 1, 1, 1, 2 });
-        game->holdOrRelease(&game->GLScene1.die(1));
-        game->close();
-        EXPECT_TRUE(sound.callsStartingWith("SampleLoad").empty());
-        EXPECT_TRUE(sound.callsStartingWith("SamplePlay").empty());
-        EXPECT_TRUE(sound.callsStartingWith("SampleFree").empty());
+        for (const bool available : { true, false }) {
+            SCOPED_TRACE(available ? "sound off" : "sound on, but no sound device");
+            sound.clear();
+            soundAvailable = available;
+            start(1, !available, true);
+            enter(1, { 1, 1, 1, 1, 2 });
+            game->holdOrRelease(&game->GLScene1.die(1));
+            game->close();
+            EXPECT_EQ(sound.callsStartingWith("Sample"), std::vector<std::string> {});
+        }
     }
 
     TEST_F(GameTableTest, AMissingLibraryIsReportedAtCreationAndAtLoadingTheSounds)
@@ -482,6 +537,39 @@ namespace {
         EXPECT_EQ(record.highscores[0].name(), QStringLiteral("Spieler 1"));
         EXPECT_EQ(record.highscores[0].points, game->sums[1][5]);
         EXPECT_GT(game->sums[1][5], 0);
+    }
+
+    // The end of a game merges every playing column's grand total under the name
+    // in its own header, in player order, into the list the file holds — or into
+    // an empty list when there is no file yet.
+    TEST_F(GameTableTest, EnterHighscoresMergesEachPlayersTotalUnderTheirOwnName)
+    {
+        storage::ConfigRecord list;
+        for (int k = 1; k <= storage::kHighscoreCount; ++k) {
+            list.highscores[k - 1].setName(QStringLiteral("E%1").arg(k));
+            list.highscores[k - 1].points = 105 - 5 * k; // 100, 95, ..., 5
+        }
+        for (const bool stored : { true, false }) {
+            SCOPED_TRACE(stored ? "stored list" : "no file");
+            std::filesystem::remove("dorvel.cfg");
+            ASSERT_TRUE(!stored || storage::writeConfig("dorvel.cfg", list));
+            start(3);
+            const std::array<std::int32_t, 4> totals { 0, 97, 3, 300 };
+            for (std::size_t p = 1; p <= 3; ++p) {
+                game->findChild<QLabel *>(QStringLiteral("lblSpieler%1").arg(p))
+                    ->setText(QStringList { "", "Anna", "Bert", "Cleo" }[qsizetype(p)]);
+                game->sums[p][5] = totals[p];
+            }
+            game->enterHighscores();
+            storage::ConfigRecord after;
+            ASSERT_TRUE(storage::readConfig("dorvel.cfg", after));
+            QStringList rows;
+            for (const storage::HighscoreEntry &entry : after.highscores)
+                rows << entry.name() + ":" + QString::number(entry.points);
+            EXPECT_EQ(rows.mid(0, 4).join(' ') + " ... " + rows[19],
+                stored ? "Cleo:300 E1:100 Anna:97 E2:95 ... E18:15"
+                       : "Cleo:300 Anna:97 Bert:3 :0 ... :0");
+        }
     }
 
     TEST_F(GameTableTest, PlayAgainStartsAFreshSheetWithTheSamePlayers)

@@ -98,6 +98,7 @@ struct Spoil
     bool dieModel = true;
     int startSamples = 3; // samples the start screen loads
     int gameSamples = 8; // samples each game table loads
+    bool overwrittenAfterStart = false; // the file cut short and rewritten in place
 };
 
 void PrintTo(const Spoil &spoil, std::ostream *out)
@@ -133,6 +134,8 @@ std::vector<Spoil> spoils()
     add("without115and116", { 115, 116 }, {}, [](Spoil &s) { s.startSamples = 1; });
     add("without121to128", { 121, 122, 123, 124, 125, 126, 127, 128 }, {},
         [](Spoil &s) { s.gameSamples = 0; });
+    // Same file, same inode, while the program runs: the run must not notice.
+    add("overwrittenWhileRunning", {}, {}, [](Spoil &s) { s.overwrittenAfterStart = true; });
     add("empty", { 105, 106, 107, 113, 115, 116, 117, 121, 122, 123, 124, 125, 126, 127, 128 }, {},
         [](Spoil &s) {
             s.startBackground = s.dialogBackground = s.tableBackground = s.dieModel = false;
@@ -167,6 +170,8 @@ TEST_P(SpoiledResource, AWholeRunStillWorksWithoutIt)
     app::TfrmDorvel20Main window(sound, library, clock, display);
     ASSERT_FALSE(window.startFailed());
     window.show();
+    if (spoil.overwrittenAfterStart)
+        writeBytes("redizo.dll", junk(1000, 3));
     EXPECT_EQ(!window.imgHintergrund->pixmap().isNull(), spoil.startBackground);
     EXPECT_EQ(static_cast<int>(sound.callsStartingWith("SampleLoad").size()), spoil.startSamples);
 

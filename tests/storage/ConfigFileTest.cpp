@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace dorvel::storage;
@@ -22,7 +23,7 @@ namespace {
 using FileStatus = struct stat;
 
 const fs::path kCfg = kConfigFileName;
-const std::vector<std::string> kAfterWrite = { "dorvel.cfg", "dorvel.cfg.lock" };
+const std::vector<std::string> kAfterWrite = { "dorvel.cfg" };
 
 mode_t modeOf(const fs::path &path)
 {
@@ -43,7 +44,7 @@ TEST(ConfigFile, WrittenRecordReadsBackByteForByte)
     ConfigRecord read;
     EXPECT_TRUE(readConfig(kConfigFileName, read));
     EXPECT_EQ(read, written);
-    // Nothing but the file and its lock file is left in the folder.
+    // Nothing but the file is left in the folder: no lock file, no temporary.
     EXPECT_EQ(folderEntries(dir.path()), kAfterWrite);
 }
 
@@ -130,31 +131,62 @@ TEST(ConfigFile, WriteProtectedFileIsLeftAlone)
     EXPECT_EQ(recordBytes(record), old);
 }
 
-TEST(ConfigFile, WriteProtectedFolderGetsNoFileAtAll)
+// Permissions as a player meets them (as root, in a child that became "nobody"): a
+// read-only folder takes no new file, but its writable file is updated in place; a
+// write-only file is not replaced by a record that was never read.
+TEST(ConfigFile, PlayersPermissionsAreMetWithoutLosingTheList)
 {
     ScopedCurrentDir dir;
-    const Bytes old = recordBytes(patternedRecord(7));
-    fs::create_directory("ro");
-    writeFileBytes("ro/dorvel.cfg", old);
-    fs::create_directory("ro2");
-    ASSERT_EQ(::chmod("ro", 0555), 0);
-    ASSERT_EQ(::chmod("ro2", 0555), 0);
-
-    // An existing file in the folder cannot be replaced...
-    EXPECT_FALSE(writeConfig("ro/dorvel.cfg", patternedRecord(8)));
-    EXPECT_EQ(readFileBytes("ro/dorvel.cfg"), old);
-    EXPECT_EQ(folderEntries("ro"), std::vector<std::string> { "dorvel.cfg" });
-    ConfigRecord record;
-    EXPECT_TRUE(readConfig("ro/dorvel.cfg", record));
-    EXPECT_EQ(recordBytes(record), old);
-
-    // ...nor a missing one created, and the current folder works the same way.
-    fs::current_path("ro2");
-    EXPECT_FALSE(writeConfig(kConfigFileName, patternedRecord(8)));
-    EXPECT_TRUE(folderEntries(".").empty());
-    fs::current_path(dir.path());
+    constexpr uid_t kNobody = 65534;
+    const bool root = ::geteuid() == 0;
+    for (const char *folder : { "ro", "ro-empty", "wo" })
+        fs::create_directory(folder);
+    writeFileBytes("ro/dorvel.cfg", recordBytes(patternedRecord(7)));
+    writeFileBytes("wo/dorvel.cfg", recordBytes(patternedRecord(7)));
+    FileStatus before {};
+    ASSERT_EQ(::stat("ro/dorvel.cfg", &before), 0);
+    ASSERT_EQ(::chmod("wo/dorvel.cfg", 0200), 0);
+    if (root) {
+        ASSERT_EQ(::chmod(".", 0755), 0);
+        for (const char *path : { "ro/dorvel.cfg", "wo", "wo/dorvel.cfg" })
+            ASSERT_EQ(::chown(path, kNobody, kNobody), 0);
+    } else {
+        ASSERT_EQ(::chmod("ro", 0555), 0);
+        ASSERT_EQ(::chmod("ro-empty", 0555), 0);
+    }
+    // One bit per wrong answer.
+    auto work = [] {
+        return (writeConfig("ro/dorvel.cfg", patternedRecord(8)) ? 0 : 1)
+            | (writeConfig("ro-empty/dorvel.cfg", patternedRecord(8)) ? 2 : 0)
+            | (updateConfig("wo/dorvel.cfg", [](ConfigRecord &r) { r.soundOn = 1; }) ? 4 : 0)
+            | (writeConfig("wo/dorvel.cfg", ConfigRecord {}) ? 8 : 0);
+    };
+    int status = 0;
+    if (root) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            const bool dropped = ::setresgid(kNobody, kNobody, kNobody) == 0
+                && ::setresuid(kNobody, kNobody, kNobody) == 0 && ::access("ro", W_OK) != 0;
+            ::_exit(dropped ? work() : 64);
+        }
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        status = WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+    } else {
+        status = work();
+    }
+    EXPECT_EQ(status, 0) << "1: file in read-only folder not updated, 2: file made there, "
+                            "4/8: write-only file replaced, 64: could not become a player";
+    EXPECT_EQ(readFileBytes("ro/dorvel.cfg"), recordBytes(patternedRecord(8)));
+    EXPECT_EQ(folderEntries("ro"), kAfterWrite);
+    EXPECT_TRUE(folderEntries("ro-empty").empty());
+    FileStatus after {};
+    ASSERT_EQ(::stat("ro/dorvel.cfg", &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino) << "updated in place, not replaced";
+    ::chmod("wo/dorvel.cfg", 0600);
+    EXPECT_EQ(readFileBytes("wo/dorvel.cfg"), recordBytes(patternedRecord(7)));
     ::chmod("ro", 0755);
-    ::chmod("ro2", 0755);
+    ::chmod("ro-empty", 0755);
 }
 
 TEST(ConfigFile, DirectoryOfThatNameIsNeitherReadNorDestroyed)
@@ -212,7 +244,7 @@ TEST(ConfigFile, StrayTemporaryOfAKilledWriterIsNeverReadAndIsSweptAway)
     EXPECT_EQ(record, patternedRecord(1));
     ASSERT_TRUE(writeConfig(kConfigFileName, patternedRecord(2)));
     EXPECT_EQ(folderEntries(dir.path()),
-        (std::vector<std::string> { "dorvel.cfg", "dorvel.cfg.backup", "dorvel.cfg.lock" }));
+        (std::vector<std::string> { "dorvel.cfg", "dorvel.cfg.backup" }));
 }
 
 // Another copy of the program holding the lock keeps this one out; it gives up
@@ -221,7 +253,7 @@ TEST(ConfigFile, LockHeldByAnotherCopyMakesBothOperationsFail)
 {
     ScopedCurrentDir dir;
     ASSERT_TRUE(writeConfig(kConfigFileName, patternedRecord(1)));
-    const int other = ::open("dorvel.cfg.lock", O_RDWR | O_CLOEXEC);
+    const int other = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     ASSERT_GE(other, 0);
     ASSERT_EQ(::flock(other, LOCK_EX), 0);
 

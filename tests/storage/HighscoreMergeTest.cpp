@@ -1,8 +1,7 @@
-// Pins down the end-of-game merge into the high-score list, checked on the bytes
-// of "dorvel.cfg" after a read-merge-write like the game table's: who enters, in
-// which place, and which bytes travel with a moved entry.
+// Pins down the merge of one player's total into the high-score list: who enters,
+// where, and which bytes travel with a moved entry. The end of a game (file, every
+// player) is tested through the real table in game/GameTableTest.cpp.
 #include "StorageTestSupport.h"
-#include "support/TempDir.h"
 
 #include "storage/ConfigRecord.h"
 #include "storage/HighscoreMerge.h"
@@ -11,14 +10,10 @@
 
 #include <utility>
 
-#include <sys/stat.h>
-
 using namespace dorvel::storage;
 using namespace dorvel::test;
 
 namespace {
-
-using FileStatus = struct stat;
 
 struct Result
 {
@@ -26,14 +21,12 @@ struct Result
     QString name;
 };
 
-// The end of one game as the game table runs it: read, each player in order, write.
-void mergeGame(const std::vector<Result> &players)
+// The list after the given players' totals were entered one after the other.
+ConfigRecord merged(ConfigRecord list, const std::vector<Result> &players)
 {
-    ConfigRecord record;
-    readConfig(kConfigFileName, record);
     for (const Result &player : players)
-        enterHighscore(record, player.total, player.name);
-    writeConfig(kConfigFileName, record);
+        enterHighscore(list, player.total, player.name);
+    return list;
 }
 
 // A list with the given points, named "E1".."E20" after their original slot.
@@ -56,15 +49,6 @@ std::vector<std::int32_t> descending(std::int32_t top, std::int32_t step)
     return points;
 }
 
-ConfigRecord fileRecord()
-{
-    const Bytes bytes = readFileBytes(kConfigFileName);
-    EXPECT_EQ(bytes.size(), kConfigRecordSize);
-    std::array<std::uint8_t, kConfigRecordSize> array {};
-    std::copy_n(bytes.begin(), std::min(bytes.size(), array.size()), array.begin());
-    return ConfigRecord::fromBytes(array);
-}
-
 // "name:points" for every entry, to compare whole lists at a glance.
 std::vector<std::string> listed(const ConfigRecord &record)
 {
@@ -76,30 +60,20 @@ std::vector<std::string> listed(const ConfigRecord &record)
 
 } // namespace
 
-TEST(HighscoreMerge, NobodyEntersAndTheFileIsRewrittenUnchanged)
+TEST(HighscoreMerge, NobodyEntersAndEveryByteStays)
 {
-    ScopedCurrentDir dir;
     // Every byte distinct, fillers and unused name bytes included; all points 0.
     ConfigRecord record = patternedRecord(17);
     for (HighscoreEntry &entry : record.highscores)
         entry.points = 0;
-    writeFileBytes(kConfigFileName, recordBytes(record));
-    FileStatus before {};
-    ASSERT_EQ(::stat(kConfigFileName, &before), 0);
-
-    mergeGame({ { 0, QStringLiteral("Anna") }, { -5, QStringLiteral("Bert") } });
-    EXPECT_EQ(readFileBytes(kConfigFileName), recordBytes(record));
-    // It was written again all the same: a replacement is a new file.
-    FileStatus after {};
-    ASSERT_EQ(::stat(kConfigFileName, &after), 0);
-    EXPECT_NE(after.st_ino, before.st_ino);
+    const ConfigRecord after
+        = merged(record, { { 0, QStringLiteral("Anna") }, { -5, QStringLiteral("Bert") } });
+    EXPECT_EQ(recordBytes(after), recordBytes(record));
 }
 
-TEST(HighscoreMerge, MissingFileStartsFromAnEmptyList)
+TEST(HighscoreMerge, EmptyListTakesTheNameThroughEverySlot)
 {
-    ScopedCurrentDir dir;
-    mergeGame({ { 57, QStringLiteral("Anna") } });
-    const ConfigRecord after = fileRecord();
+    const ConfigRecord after = merged(ConfigRecord {}, { { 57, QStringLiteral("Anna") } });
     std::vector<std::string> expected(kHighscoreCount, ":0");
     expected[0] = "Anna:57";
     EXPECT_EQ(listed(after), expected);
@@ -125,11 +99,8 @@ class HighscoreMergeCases : public testing::TestWithParam<MergeCase>
 
 TEST_P(HighscoreMergeCases, PlacesTheTotals)
 {
-    ScopedCurrentDir dir;
     const MergeCase &c = GetParam();
-    ASSERT_TRUE(writeConfig(kConfigFileName, listWithPoints(c.points)));
-    mergeGame(c.players);
-    const std::vector<std::string> rows = listed(fileRecord());
+    const std::vector<std::string> rows = listed(merged(listWithPoints(c.points), c.players));
     for (const auto &[rank, row] : c.expected)
         EXPECT_EQ(rows.at(rank - 1), row) << "rank " << rank;
 }
@@ -170,9 +141,8 @@ INSTANTIATE_TEST_SUITE_P(HighscoreMerge, HighscoreMergeCases,
 
 TEST(HighscoreMerge, LongNameIsCutToTen)
 {
-    ScopedCurrentDir dir;
-    mergeGame({ { 42, QStringLiteral("Bartholomäus-Friedrich") } });
-    const Bytes bytes = readFileBytes(kConfigFileName);
+    const Bytes bytes = recordBytes(
+        merged(ConfigRecord {}, { { 42, QStringLiteral("Bartholomäus-Friedrich") } }));
     EXPECT_EQ(bytes[4], 10);
     const Bytes name(bytes.begin() + 5, bytes.begin() + 15);
     EXPECT_EQ(name, (Bytes { 'B', 'a', 'r', 't', 'h', 'o', 'l', 'o', 'm', 0xE4 }));
@@ -183,7 +153,6 @@ TEST(HighscoreMerge, LongNameIsCutToTen)
 // the name and the filler byte belong to the slot and stay there.
 TEST(HighscoreMerge, UnusedNameBytesAndFillerStayWithTheirSlot)
 {
-    ScopedCurrentDir dir;
     ConfigRecord list = listWithPoints(descending(200, 10));
     for (int k = 1; k <= kHighscoreCount; ++k) {
         HighscoreEntry &entry = list.highscores[k - 1];
@@ -194,10 +163,8 @@ TEST(HighscoreMerge, UnusedNameBytesAndFillerStayWithTheirSlot)
     list.soundOn = 1;
     list.filler = { 0xBE, 0xEF };
     list.highscores[3].nameLength = 200; // damaged: shown and moved as 10 characters
-    ASSERT_TRUE(writeConfig(kConfigFileName, list));
-
-    mergeGame({ { 175, QStringLiteral("Abcdefg") } }); // enters as entry 4
-    const ConfigRecord after = fileRecord();
+    // Enters as entry 4.
+    const ConfigRecord after = merged(list, { { 175, QStringLiteral("Abcdefg") } });
     EXPECT_EQ(after.soundOn, 1);
     EXPECT_EQ(after.filler, (std::array<std::uint8_t, 2> { 0xBE, 0xEF }));
     for (int k = 1; k <= kHighscoreCount; ++k)

@@ -9,6 +9,13 @@
 #include <cstring>
 #include <memory>
 
+// The application the tests run under; a test executable that needs the program's
+// own application class defines this function itself.
+__attribute__((weak)) std::unique_ptr<QApplication> makeTestApplication(int &argc, char **argv)
+{
+    return std::make_unique<QApplication>(argc, argv);
+}
+
 int main(int argc, char **argv)
 {
     bool listing = false;
@@ -20,7 +27,7 @@ int main(int argc, char **argv)
     std::unique_ptr<QApplication> app;
     if (!listing) {
         dorvel::platform::keepGlDriverLoadedForLeakChecks();
-        app = std::make_unique<QApplication>(argc, argv);
+        app = makeTestApplication(argc, argv);
         dorvel::platform::registerFonts();
     }
     return RUN_ALL_TESTS();

@@ -4,7 +4,8 @@
 //   --program DIR   109..112.bmp (player-count digits, 1 bit), 114.bmp (the red
 //                   "off" cross, 8 bit) and ok.bmp (the start picture, 24 bit),
 //                   compiled into the program;
-//   --icon FILE     the desktop icon (PNG, 128×128).
+//   --icons DIR     the desktop icon at 48, 64, 128 and 256 pixels, as PNGs in the
+//                   icon theme's layout (DIR/48x48/apps/halvenor-dorvel.png, ...).
 // White is the transparent colour of every program picture, so those are drawn
 // with hard edges: a pixel is either picture or white.
 #include <QCoreApplication>
@@ -389,12 +390,14 @@ QImage okPicture()
     return hardEdgesOnWhite(drawing);
 }
 
-QImage icon()
+// Drawn on a 128-unit canvas and scaled, so every size shows the same picture.
+QImage icon(int size)
 {
-    QImage image(128, 128, QImage::Format_ARGB32);
+    QImage image(size, size, QImage::Format_ARGB32);
     image.fill(Qt::transparent);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 128.0, size / 128.0);
     QRadialGradient felt(QPointF(64, 64), 62);
     felt.setColorAt(0.0, QColor(0x2a, 0x7a, 0x44));
     felt.setColorAt(1.0, QColor(0x0a, 0x30, 0x16));
@@ -440,8 +443,12 @@ int main(int argc, char **argv)
                     && ok;
             ok = save(offCross(), dir.filePath(QStringLiteral("114.bmp")), "BMP") && ok;
             ok = save(okPicture(), dir.filePath(QStringLiteral("ok.bmp")), "BMP") && ok;
-        } else if (option == QStringLiteral("--icon")) {
-            ok = save(icon(), target, "PNG") && ok;
+        } else if (option == QStringLiteral("--icons")) {
+            for (const int size : { 48, 64, 128, 256 }) {
+                const QString folder = QStringLiteral("%1/%2x%2/apps").arg(target).arg(size);
+                QDir().mkpath(folder);
+                ok = save(icon(size), folder + QStringLiteral("/halvenor-dorvel.png"), "PNG") && ok;
+            }
         } else {
             std::fprintf(stderr, "gen_pictures: unknown option %s\n", qPrintable(option));
             return 2;
