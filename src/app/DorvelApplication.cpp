@@ -1,6 +1,12 @@
 #include "DorvelApplication.h"
 
+#include "platform/DisplayMode.h"
 #include "platform/MessageBox.h"
+#include "platform/Stage.h"
+
+#include <QScreen>
+
+#include <cmath>
 
 namespace dorvel::app {
 
@@ -19,6 +25,30 @@ DorvelApplication::DorvelApplication(int &argc, char **argv)
     // The start screen ends the program itself; message boxes and the backdrop
     // window must not end it by being the last window to close.
     setQuitOnLastWindowClosed(false);
+}
+
+std::unique_ptr<DorvelApplication> createApplication(
+    int &argc, char **argv, platform::DisplayModes &displayModes)
+{
+    auto application = std::make_unique<DorvelApplication>(argc, argv);
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr)
+        return application;
+    bool given = false;
+    double userFactor = qEnvironmentVariable("QT_SCALE_FACTOR").toDouble(&given);
+    if (!given || userFactor <= 0.0)
+        userFactor = 1.0;
+    const bool placeable
+        = QGuiApplication::platformName() == QLatin1String("xcb") && !platform::isWaylandSession();
+    const platform::StagePlan plan = platform::planStage(
+        displayModes.modes(), placeable, screen->devicePixelRatio(), userFactor);
+    platform::stage::setPlanned(plan.hosted);
+    if (std::abs(plan.scaleFactor - userFactor) > 1e-9) {
+        application.reset();
+        qputenv("QT_SCALE_FACTOR", QByteArray::number(plan.scaleFactor, 'g', 12));
+        application = std::make_unique<DorvelApplication>(argc, argv);
+    }
+    return application;
 }
 
 bool DorvelApplication::notify(QObject *receiver, QEvent *event)

@@ -3,6 +3,12 @@
 #include <QApplication>
 #include <QString>
 
+#include <memory>
+
+namespace dorvel::platform {
+class DisplayModes;
+}
+
 namespace dorvel::app {
 
 /// Names the program in the task bar and titles its standard error box.
@@ -24,6 +30,17 @@ public:
     DorvelApplication(int &argc, char **argv);
     bool notify(QObject *receiver, QEvent *event) override;
 };
+
+/**
+ * Makes the application object for the display `displayModes` describes, with
+ * the scale factor that lets the program's 800×600 fill the screen, and plans
+ * the stage (platform/Stage.h). The toolkit takes its scale factor only when
+ * the application object is made, and what it applies already (a 200 %
+ * desktop) is known only from a running one: so when the factor has to change,
+ * the first object is dropped and a second one made with it.
+ */
+std::unique_ptr<DorvelApplication> createApplication(
+    int &argc, char **argv, platform::DisplayModes &displayModes);
 
 /// Runs `handler` the way the application runs an event handler: an error that
 /// escapes it is shown in the standard error box. True when it ran through.

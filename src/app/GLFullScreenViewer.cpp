@@ -1,15 +1,67 @@
 #include "GLFullScreenViewer.h"
 
+#include "platform/Stage.h"
+
+#include <QApplication>
+#include <QEvent>
 #include <QGuiApplication>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
 #include <QOpenGLFunctions>
 #include <QOpenGLWindow>
 #include <QScreen>
+#include <QTimer>
+#include <QWidget>
 
+#include <functional>
 #include <stdexcept>
+#include <utility>
 
 namespace dorvel::app {
 
 namespace {
+
+    QSurfaceFormat backdropFormat()
+    {
+        QSurfaceFormat format;
+        format.setRedBufferSize(5);
+        format.setGreenBufferSize(6);
+        format.setBlueBufferSize(5);
+        format.setSwapInterval(0); // vertical sync off
+        return format;
+    }
+
+    // Calls `then` once, after the first frame drawn in the given window (a
+    // zero timer runs after the paint has reached the screen): the first paint
+    // of the window or of any widget in it, such as the start screen.
+    class FirstFrameWatch final : public QObject
+    {
+    public:
+        FirstFrameWatch(QWidget *window, std::function<void()> then)
+            : m_window(window)
+            , m_then(std::move(then))
+        {
+            qApp->installEventFilter(this);
+        }
+        ~FirstFrameWatch() override { qApp->removeEventFilter(this); }
+
+    protected:
+        bool eventFilter(QObject *watched, QEvent *event) override
+        {
+            if (event->type() != QEvent::Paint || !m_then)
+                return false;
+            const auto *widget = qobject_cast<QWidget *>(watched);
+            if (widget != nullptr && widget->window() == m_window) {
+                qApp->removeEventFilter(this);
+                QTimer::singleShot(0, this, std::exchange(m_then, {}));
+            }
+            return false;
+        }
+
+    private:
+        QWidget *m_window;
+        std::function<void()> m_then;
+    };
 
     // The backdrop: black wherever no window of the program covers the screen.
     class Backdrop final : public QOpenGLWindow
@@ -17,12 +69,7 @@ namespace {
     public:
         Backdrop()
         {
-            QSurfaceFormat format;
-            format.setRedBufferSize(5);
-            format.setGreenBufferSize(6);
-            format.setBlueBufferSize(5);
-            format.setSwapInterval(0); // vertical sync off
-            setFormat(format);
+            setFormat(backdropFormat());
             // It lies behind everything and never takes the focus or a click, so
             // it cannot come up over the start screen.
             setFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus
@@ -60,21 +107,55 @@ void GLFullScreenViewer::activate()
     if (!choice)
         throw std::runtime_error("Unsupported video mode");
 
-    m_backdrop = std::make_unique<Backdrop>();
+    bool switched = false;
     if (m_displayModes.current() != kWanted) {
-        // The result does not matter: a display that cannot change (a virtual
-        // one, say) still shows the program, only with more room around it.
-        m_displayModes.switchTemporarily(*choice);
+        // A refused change is no error: the windows then go on the stage.
+        switched = m_displayModes.switchTemporarily(*choice);
         m_modeChanged = true;
     }
-    if (const QScreen *screen = QGuiApplication::primaryScreen())
-        m_backdrop->setGeometry(screen->geometry());
-    m_backdrop->show();
+    // The windows can lie at 0,0 of the display only where it shows 800×600:
+    // after a change to such a mode, or when the screen is that size already.
+    // (After a change the toolkit learns the new size only later.)
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const QSize screenSize = screen != nullptr ? screen->size() : platform::kStageSize;
+    const bool fits = switched ? choice->width == kWanted.width && choice->height == kWanted.height
+                               : screenSize == platform::kStageSize;
+    m_hosted = platform::stage::planned() || !fits;
+    if (m_hosted) {
+        QWidget *host = platform::stage::open()->window();
+        m_firstFrameWatch
+            = std::make_unique<FirstFrameWatch>(host, [this] { createHostContext(); });
+    } else {
+        m_backdrop = std::make_unique<Backdrop>();
+        if (screen != nullptr)
+            m_backdrop->setGeometry(screen->geometry());
+        m_backdrop->show();
+    }
     m_active = true;
+}
+
+void GLFullScreenViewer::createHostContext()
+{
+    auto context = std::make_unique<QOpenGLContext>();
+    context->setFormat(backdropFormat());
+    if (!context->create())
+        return;
+    auto surface = std::make_unique<QOffscreenSurface>();
+    surface->setFormat(context->format());
+    surface->create();
+    m_hostContext = std::move(context);
+    m_hostSurface = std::move(surface);
 }
 
 void GLFullScreenViewer::deactivate()
 {
+    m_firstFrameWatch.reset();
+    m_hostContext.reset();
+    m_hostSurface.reset();
+    if (m_hosted) {
+        platform::stage::close();
+        m_hosted = false;
+    }
     m_backdrop.reset();
     if (m_modeChanged) {
         m_displayModes.restore();

@@ -4,6 +4,9 @@
 
 #include <memory>
 
+class QObject;
+class QOffscreenSurface;
+class QOpenGLContext;
 class QOpenGLWindow;
 
 namespace dorvel::app {
@@ -14,6 +17,12 @@ namespace dorvel::app {
  * with an OpenGL context over the whole screen, behind every window of the
  * program. It draws no scene. Deactivating it (at the latest when it is
  * destroyed) releases the backdrop and restores the user's display mode.
+ *
+ * Where the display does not end up showing 800×600 (a Wayland session, a
+ * larger screen without such a mode, a refused change), the backdrop is the
+ * stage's full-screen host instead (platform/Stage.h), and the program's
+ * windows go onto its stage. Its OpenGL context is then made once the host has
+ * shown its first frame, so nothing of GL is touched before the program shows.
  */
 class GLFullScreenViewer
 {
@@ -33,11 +42,22 @@ public:
 
     bool active() const { return m_active; }
     bool modeChanged() const { return m_modeChanged; }
+    /// True when the windows live on the stage's full-screen host.
+    bool hosted() const { return m_hosted; }
+    /// The backdrop window when the windows are windows of the system.
     QOpenGLWindow *backdrop() const { return m_backdrop.get(); }
+    /// The backdrop's drawing context on the stage's host, once made.
+    QOpenGLContext *hostContext() const { return m_hostContext.get(); }
 
 private:
+    void createHostContext();
+
     platform::DisplayModes &m_displayModes;
     std::unique_ptr<QOpenGLWindow> m_backdrop;
+    std::unique_ptr<QObject> m_firstFrameWatch;
+    std::unique_ptr<QOffscreenSurface> m_hostSurface;
+    std::unique_ptr<QOpenGLContext> m_hostContext;
+    bool m_hosted = false;
     bool m_active = false;
     bool m_modeChanged = false;
 };

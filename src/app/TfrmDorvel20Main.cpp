@@ -10,6 +10,7 @@
 #include "platform/JpegDecoder.h"
 #include "platform/MessageBox.h"
 #include "platform/ResourceLibrary.h"
+#include "platform/Stage.h"
 #include "storage/ConfigRecord.h"
 
 #include <QApplication>
@@ -69,7 +70,12 @@ TfrmDorvel20Main::TfrmDorvel20Main(platform::SoundLibrary &sound,
     FormCreate();
 }
 
-TfrmDorvel20Main::~TfrmDorvel20Main() = default;
+TfrmDorvel20Main::~TfrmDorvel20Main()
+{
+    // Off the stage before the viewer removes its host, which would otherwise
+    // delete this window as its child.
+    GLFullScreenViewer1.deactivate();
+}
 
 void TfrmDorvel20Main::createControls()
 {
@@ -188,6 +194,7 @@ void TfrmDorvel20Main::FormCreate()
         return;
 
     move(0, 0);
+    platform::stage::adopt(this);
 
     if (soundAvailable && musicOn) {
         m_sound.BASS_SamplePlay(musicSample);

@@ -7,6 +7,7 @@
 #include "platform/ResourceLibrary.h"
 #include "platform/SanitizerSupport.h"
 #include "platform/SoundLibrary.h"
+#include "platform/Stage.h"
 
 int main(int argc, char **argv)
 {
@@ -16,7 +17,13 @@ int main(int argc, char **argv)
     const auto displayModes = platform::createSystemDisplayModes();
 
     platform::keepGlDriverLoadedForLeakChecks();
-    app::DorvelApplication application(argc, argv);
+    const auto application = app::createApplication(argc, argv, *displayModes);
+    // A message box before the start screen may have opened the stage; it goes
+    // before the application does, whichever way main ends.
+    struct StageCloser
+    {
+        ~StageCloser() { platform::stage::close(); }
+    } stageCloser;
     platform::registerFonts();
     const auto sound = platform::createOpenAlSoundLibrary();
 
@@ -24,11 +31,11 @@ int main(int argc, char **argv)
         *sound, platform::systemResourceLoader(), platform::systemClock(), *displayModes);
     if (frmDorvel20Main.startFailed())
         return frmDorvel20Main.exitCode();
-    QObject::connect(&frmDorvel20Main, &app::TfrmDorvel20Main::closed, &application,
-        [&] { application.exit(frmDorvel20Main.exitCode()); });
+    QObject::connect(&frmDorvel20Main, &app::TfrmDorvel20Main::closed, application.get(),
+        [&] { application->exit(frmDorvel20Main.exitCode()); });
     frmDorvel20Main.show();
     frmDorvel20Main.activateWindow();
-    const int code = application.exec();
+    const int code = application->exec();
     // Should the loop have ended some other way, close as Escape would.
     frmDorvel20Main.close();
     return code != 0 ? code : frmDorvel20Main.exitCode();

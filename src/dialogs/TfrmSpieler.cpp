@@ -4,6 +4,7 @@
 #include "platform/JpegDecoder.h"
 #include "platform/MessageBox.h"
 #include "platform/ResourceLibrary.h"
+#include "platform/Stage.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -46,6 +47,7 @@ TfrmSpieler::TfrmSpieler(platform::ResourceLoader &resources, QWidget *parent)
         const QRect area = screen->geometry();
         move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
     }
+    platform::stage::adopt(this, platform::Placement::Centred);
     createControls();
     FormCreate();
 }

@@ -10,6 +10,7 @@
 #include "DiceScene.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QOffscreenSurface>
@@ -74,9 +75,14 @@ QSurfaceFormat DiceGLWindow::requestedFormat()
     format.setRenderableType(QSurfaceFormat::OpenGL);
     format.setProfile(QSurfaceFormat::CompatibilityProfile);
     format.setSwapBehavior(QSurfaceFormat::DoubleBuffer);
-    format.setRedBufferSize(5);
-    format.setGreenBufferSize(6);
-    format.setBlueBufferSize(5);
+    // 16-bit colour where the display offers it with a depth buffer. Wayland's
+    // EGL offers 16-bit colour only without one, and the dice would then lie
+    // under the slab: there the display's own colour depth is taken.
+    if (!QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+        format.setRedBufferSize(5);
+        format.setGreenBufferSize(6);
+        format.setBlueBufferSize(5);
+    }
     format.setAlphaBufferSize(0);
     format.setDepthBufferSize(16);
     format.setSwapInterval(0);
@@ -94,10 +100,11 @@ void DiceGLWindow::prepareAhead()
     if (!next->surface->isValid())
         return;
     QThread *owner = QThread::currentThread();
+    const QSurfaceFormat format = requestedFormat();
     Prepared *work = next.get();
-    work->worker.reset(QThread::create([work, owner] {
+    work->worker.reset(QThread::create([work, owner, format] {
         auto context = std::make_unique<QOpenGLContext>();
-        context->setFormat(requestedFormat());
+        context->setFormat(format);
         if (!context->create() || !context->makeCurrent(work->surface.get()))
             return;
         auto renderer = std::make_unique<DiceRenderer>();
@@ -171,8 +178,8 @@ bool DiceGLWindow::makeContextCurrent()
 void DiceGLWindow::drawFrame()
 {
     const qreal ratio = devicePixelRatio();
-    m_renderer->render(
-        m_scene, static_cast<int>(width() * ratio), static_cast<int>(height() * ratio));
+    m_renderer->render(m_scene, qRound(width() * ratio), qRound(height() * ratio),
+        DiceRenderer::Mode::Textured, ratio);
 }
 
 void DiceGLWindow::renderNow()
@@ -192,8 +199,8 @@ QImage DiceGLWindow::grabFramebuffer()
         return {};
     drawFrame();
     const qreal ratio = devicePixelRatio();
-    const int w = static_cast<int>(width() * ratio);
-    const int h = static_cast<int>(height() * ratio);
+    const int w = qRound(width() * ratio);
+    const int h = qRound(height() * ratio);
     QImage image(w, h, QImage::Format_RGBA8888);
     QOpenGLFunctions *gl = m_context->functions();
     gl->glPixelStorei(GL_PACK_ALIGNMENT, 4);

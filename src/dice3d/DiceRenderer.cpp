@@ -104,9 +104,11 @@ void DiceRenderer::cleanup()
     m_initialized = false;
 }
 
-void DiceRenderer::render(const DiceScene &scene, int width, int height, Mode mode)
+void DiceRenderer::render(
+    const DiceScene &scene, int width, int height, Mode mode, double pixelRatio)
 {
     initialize();
+    m_pixelRatio = pixelRatio;
     if (mode == Mode::Textured && drawCached(scene, width, height))
         return;
     beginFrame(scene, width, height, mode, true);
@@ -165,6 +167,7 @@ bool DiceRenderer::prepareCache(const DiceScene &scene, int width, int height, u
     CacheKey key;
     key.width = width;
     key.height = height;
+    key.pixelRatio = m_pixelRatio;
     const GLenum queries[6] = { GL_RED_BITS, GL_GREEN_BITS, GL_BLUE_BITS, GL_ALPHA_BITS,
         GL_DEPTH_BITS, GL_STENCIL_BITS };
     for (std::size_t i = 0; i < 6; ++i)
@@ -261,7 +264,7 @@ void DiceRenderer::beginFrame(const DiceScene &scene, int width, int height, Mod
     glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
 
     const Camera &camera = scene.camera();
-    const Projection projection = Projection::forView(camera, width, height);
+    const Projection projection = Projection::forView(camera, width, height, m_pixelRatio);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     glFrustum(projection.left, projection.right, projection.bottom, projection.top,

@@ -38,7 +38,10 @@ public:
 
     /// Uploads the materials' textures; called by render() when needed.
     void initialize();
-    void render(const DiceScene &scene, int width, int height, Mode mode = Mode::Textured);
+    /// Draws into a viewport of width × height device pixels; `pixelRatio` is
+    /// device pixels per view pixel (the camera frames the view's own size).
+    void render(const DiceScene &scene, int width, int height, Mode mode = Mode::Textured,
+        double pixelRatio = 1.0);
     /// Frees the textures and the slab's cache.
     void cleanup();
     bool isInitialized() const { return m_initialized; }
@@ -54,6 +57,7 @@ private:
     {
         int width = 0;
         int height = 0;
+        double pixelRatio = 1.0;
         std::array<int, 6> bits {}; // red, green, blue, alpha, depth, stencil of the target
         std::array<double, 16> slab {};
         std::array<float, 3> camera {};
@@ -75,6 +79,7 @@ private:
     bool m_cacheValid = false;
     bool m_cacheUnusable = false; // the driver refused it: draw directly from now on
     CacheKey m_cacheKey;
+    double m_pixelRatio = 1.0; // of the frame being drawn
     double m_slabFront = 0.0; // largest z of the slab in the world
 };
 

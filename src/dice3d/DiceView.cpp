@@ -84,6 +84,11 @@ QImage DiceView::renderObjectIds()
     return renderOffscreen(true);
 }
 
+QImage DiceView::stillPicture()
+{
+    return renderOffscreen(false, devicePixelRatio());
+}
+
 QImage DiceView::grabFramebuffer()
 {
     if (!m_window->isExposed() || !m_window->context())
@@ -101,10 +106,10 @@ QWindow *DiceView::glWindow() const
     return m_window;
 }
 
-QImage DiceView::renderOffscreen(bool objectIds)
+QImage DiceView::renderOffscreen(bool objectIds, double pixelRatio)
 {
-    const int w = width();
-    const int h = height();
+    const int w = qRound(width() * pixelRatio);
+    const int h = qRound(height() * pixelRatio);
     if (w <= 0 || h <= 0)
         return {};
     if (!m_offscreenContext) {
@@ -130,8 +135,10 @@ QImage DiceView::renderOffscreen(bool objectIds)
         QOpenGLFramebufferObject fbo(w, h, format);
         if (fbo.isValid() && fbo.bind()) {
             m_offscreenRenderer->render(m_scene, w, h,
-                objectIds ? DiceRenderer::Mode::ObjectIds : DiceRenderer::Mode::Textured);
+                objectIds ? DiceRenderer::Mode::ObjectIds : DiceRenderer::Mode::Textured,
+                pixelRatio);
             image = fbo.toImage().convertToFormat(QImage::Format_RGB32);
+            image.setDevicePixelRatio(pixelRatio);
             fbo.release();
         }
     }

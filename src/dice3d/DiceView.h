@@ -34,6 +34,10 @@ public:
 
     /// Renders the scene off screen at the view's size (for tests and benchmarks).
     QImage renderToImage();
+    /// The scene as the view shows it on its screen, in device pixels (its
+    /// device-pixel ratio set): what stands in for the GL surface while a
+    /// window on the stage covers it.
+    Q_INVOKABLE QImage stillPicture();
     /// The same, each object in its flat DiceRenderer::objectIdColour (for tests).
     QImage renderObjectIds();
     /// What the on-screen surface shows now (null before its first frame).
@@ -52,7 +56,7 @@ protected:
 private:
     void frameWanted();
     void drawWantedFrame();
-    QImage renderOffscreen(bool objectIds);
+    QImage renderOffscreen(bool objectIds, double pixelRatio = 1.0);
     void releaseOffscreen();
 
     DiceScene &m_scene;

@@ -6,13 +6,14 @@
 
 namespace dorvel::dice3d {
 
-Projection Projection::forView(const Camera &camera, int width, int height)
+Projection Projection::forView(const Camera &camera, int width, int height, double pixelRatio)
 {
     const double w = std::max(width, 1);
     const double h = std::max(height, 1);
     const double m = std::max(w, h);
+    const double viewPixels = pixelRatio > 0.0 ? m / pixelRatio : m;
     Projection p;
-    p.nearPlane = camera.focalLength * 2.0 * kDotsPerInch / (25.4 * m);
+    p.nearPlane = camera.focalLength * 2.0 * kDotsPerInch / (25.4 * viewPixels);
     p.farPlane = p.nearPlane + camera.depthOfView;
     p.right = w / (2.0 * m);
     p.left = -p.right;

@@ -18,6 +18,11 @@ struct Camera
  * hits exactly what is drawn. The near plane follows from the focal length at
  * a fixed 96 dots per inch: n = focal × 2 × 96 ÷ (25.4 × m), m = max(w, h),
  * spanning ±w/(2m) by ±h/(2m); the far plane lies the depth of view behind it.
+ *
+ * Those 96 dots per inch are the view's own pixels, not the device's: on a
+ * screen with `pixelRatio` device pixels per view pixel (a scaled or high-DPI
+ * screen) m is counted in view pixels, so the framing stays the same and only
+ * the number of pixels that draw it grows.
  */
 struct Projection
 {
@@ -30,7 +35,9 @@ struct Projection
 
     static constexpr double kDotsPerInch = 96.0;
 
-    static Projection forView(const Camera &camera, int width, int height);
+    /// For a viewport of width × height device pixels, `pixelRatio` of them per
+    /// view pixel.
+    static Projection forView(const Camera &camera, int width, int height, double pixelRatio = 1.0);
 
     /// Full opening angles in degrees.
     double horizontalFieldOfView() const;

@@ -10,6 +10,7 @@
 #include "platform/JpegDecoder.h"
 #include "platform/MessageBox.h"
 #include "platform/ResourceLibrary.h"
+#include "platform/Stage.h"
 #include "storage/ConfigRecord.h"
 #include "storage/HighscoreMerge.h"
 
@@ -116,6 +117,7 @@ TfrmDorvel20Game::TfrmDorvel20Game(platform::SoundLibrary &sound,
 
     createControls();
     FormCreate();
+    platform::stage::adopt(this);
 }
 
 TfrmDorvel20Game::~TfrmDorvel20Game()

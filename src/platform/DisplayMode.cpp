@@ -43,13 +43,21 @@ namespace {
             const QScreen *screen = QGuiApplication::primaryScreen();
             if (screen == nullptr)
                 return {};
-            return { screen->size().width(), screen->size().height(), screen->depth() };
+            // In device pixels, as a display lists its modes.
+            const QSize pixels = screen->size() * screen->devicePixelRatio();
+            return { pixels.width(), pixels.height(), screen->depth() };
         }
         bool switchTemporarily(const DisplayMode &) override { return false; }
         void restore() override { }
     };
 
 } // namespace
+
+bool isWaylandSession()
+{
+    const QByteArray session = qgetenv("XDG_SESSION_TYPE");
+    return !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") || session == "wayland";
+}
 
 std::unique_ptr<DisplayModes> createFixedDisplayModes()
 {

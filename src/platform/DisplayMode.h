@@ -49,15 +49,22 @@ public:
 };
 
 /**
- * The display of this session: XRandR on an X display that has it, otherwise an
- * adapter that offers the screen's current mode only and never changes anything.
+ * The display of this session: XRandR on an X display that has it, otherwise
+ * (and in a Wayland session) an adapter that offers the screen's current mode
+ * only and never changes anything.
  * Create it before the toolkit starts its threads: the XRandR adapter forks a
  * small watchdog process that puts the user's mode back if this process ends
  * without doing so itself (a crash, a signal, a kill).
  */
 std::unique_ptr<DisplayModes> createSystemDisplayModes();
 
-/// The do-nothing adapter: the primary screen's size and depth as the only mode.
+/// The do-nothing adapter: the primary screen's size in device pixels and its
+/// depth as the only mode.
 std::unique_ptr<DisplayModes> createFixedDisplayModes();
+
+/// A Wayland session: no program may change the display mode or place its
+/// windows, whether it talks Wayland or X11 (through XWayland, whose mode
+/// changes no other program sees).
+bool isWaylandSession();
 
 } // namespace dorvel::platform

@@ -309,7 +309,7 @@ namespace {
 std::unique_ptr<DisplayModes> createSystemDisplayModes()
 {
     const char *name = std::getenv("DISPLAY");
-    if (name == nullptr || *name == '\0')
+    if (name == nullptr || *name == '\0' || isWaylandSession())
         return createFixedDisplayModes();
     // The watchdog is forked first, while this process has one thread and no
     // display connection of its own to share with it.

@@ -1,5 +1,7 @@
 #include "MessageBox.h"
 
+#include "Stage.h"
+
 #include <QMessageBox>
 
 namespace dorvel::platform {
@@ -33,6 +35,9 @@ void showMessageTitled(QWidget *parent, MessageKind kind, const QString &title, 
     QMessageBox box(kind == MessageKind::Error ? QMessageBox::Critical : QMessageBox::Information,
         title, QString(text).replace(kLineBreak, QStringLiteral("\n")), QMessageBox::Ok, parent);
     box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    // Where the program's windows live on a stage, a box that comes before the
+    // rest of the program opens the stage for itself.
+    stage::adoptIfPlanned(&box, Placement::Centred);
     box.exec();
 }
 

@@ -14,7 +14,8 @@ void keepGlDriverLoadedForLeakChecks()
     // "unknown module". Loading it once more with RTLD_NODELETE keeps it mapped.
     for (const char *path : { "/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so",
              "/usr/lib/x86_64-linux-gnu/dri/kms_swrast_dri.so",
-             "/usr/lib/x86_64-linux-gnu/libGLX_mesa.so.0" }) {
+             "/usr/lib/x86_64-linux-gnu/libGLX_mesa.so.0",
+             "/usr/lib/x86_64-linux-gnu/libEGL_mesa.so.0" }) {
         dlopen(path, RTLD_NOW | RTLD_NODELETE);
     }
 #endif

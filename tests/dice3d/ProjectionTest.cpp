@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 using namespace dorvel::dice3d;
 
 TEST(Projection, PlanesAndFieldsOfViewOfTheDiceView)
@@ -65,4 +67,19 @@ TEST(Projection, MatrixMapsTheFrustumCornersToTheClipCube)
     EXPECT_NEAR(farCorner.x / farCorner.w, -1.0, 1e-9);
     EXPECT_NEAR(farCorner.y / farCorner.w, -1.0, 1e-9);
     EXPECT_NEAR(farCorner.z / farCorner.w, 1.0, 1e-9);
+}
+
+// On a scaled screen the viewport has more device pixels, not more view: the
+// framing (fields of view, so the slab still fills the view) is the design's.
+TEST(Projection, DevicePixelsPerViewPixelKeepTheFraming)
+{
+    const Projection design = Projection::forView(Camera {}, 150, 425);
+    for (const double ratio : { 1.0, 4.0 / 3.0, 1.6, 2.0, 3.0 }) {
+        SCOPED_TRACE(ratio);
+        const Projection p = Projection::forView(
+            Camera {}, int(std::lround(150 * ratio)), int(std::lround(425 * ratio)), ratio);
+        EXPECT_NEAR(p.verticalFieldOfView(), design.verticalFieldOfView(), 0.01);
+        EXPECT_NEAR(p.horizontalFieldOfView(), design.horizontalFieldOfView(), 0.02);
+        EXPECT_LT(p.visibleHeightAt(31), 7.5);
+    }
 }
