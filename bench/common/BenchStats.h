@@ -3,7 +3,11 @@
 // Every benchmark prints its results as tab-separated "ROW" lines that
 // bench/run collects into one table:
 //   ROW <tab> measure <tab> median <tab> low <tab> high <tab> unit <tab> spread <tab> n <tab> goal
-// `spread` names what low and high are (min/max, p10/p90, p50/p99 ...).
+//       <tab> floor
+// `spread` names what low and high are (min/max, p10/p90, p50/p99 ...). `floor`
+// names the floor the figure is compared with (A, B: first frame of floor A or
+// B; Amem, Bmem: its resident memory), or "-"; bench/run prints the ratio and
+// judges goals such as "<= 1.3x A".
 #pragma once
 
 #include <algorithm>
@@ -63,19 +67,20 @@ inline std::string &rowSuffix()
 
 /// One row of the result table.
 inline void printRow(const std::string &measure, double median, double low, double high,
-    const std::string &unit, const std::string &spread, std::size_t n, const std::string &goal)
+    const std::string &unit, const std::string &spread, std::size_t n, const std::string &goal,
+    const std::string &floor = "-")
 {
-    std::printf("ROW\t%s\t%.3f\t%.3f\t%.3f\t%s\t%s\t%zu\t%s\n", (measure + rowSuffix()).c_str(),
-        median, low, high, unit.c_str(), spread.c_str(), n, goal.c_str());
+    std::printf("ROW\t%s\t%.3f\t%.3f\t%.3f\t%s\t%s\t%zu\t%s\t%s\n", (measure + rowSuffix()).c_str(),
+        median, low, high, unit.c_str(), spread.c_str(), n, goal.c_str(), floor.c_str());
     std::fflush(stdout);
 }
 
 /// A row with the median and min/max of repeated per-process runs.
 inline void printRunsRow(const std::string &measure, const std::vector<double> &values,
-    const std::string &unit, const std::string &goal)
+    const std::string &unit, const std::string &goal, const std::string &floor = "-")
 {
     printRow(measure, quantile(values, 0.5), minimum(values), maximum(values), unit, "min/max",
-        values.size(), goal);
+        values.size(), goal, floor);
 }
 
 /// A single figure (no spread).

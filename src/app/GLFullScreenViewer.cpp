@@ -7,8 +7,8 @@
 #include <QGuiApplication>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
-#include <QOpenGLFunctions>
-#include <QOpenGLWindow>
+#include <QPainter>
+#include <QRasterWindow>
 #include <QScreen>
 #include <QTimer>
 #include <QWidget>
@@ -33,7 +33,8 @@ namespace {
 
     // Calls `then` once, after the first frame drawn in the given window (a
     // zero timer runs after the paint has reached the screen): the first paint
-    // of the window or of any widget in it, such as the start screen.
+    // of the window or of any widget in it, such as the start screen. Without a
+    // window, after the first frame of any widget's window.
     class FirstFrameWatch final : public QObject
     {
     public:
@@ -51,7 +52,7 @@ namespace {
             if (event->type() != QEvent::Paint || !m_then)
                 return false;
             const auto *widget = qobject_cast<QWidget *>(watched);
-            if (widget != nullptr && widget->window() == m_window) {
+            if (widget != nullptr && (m_window == nullptr || widget->window() == m_window)) {
                 qApp->removeEventFilter(this);
                 QTimer::singleShot(0, this, std::exchange(m_then, {}));
             }
@@ -64,12 +65,13 @@ namespace {
     };
 
     // The backdrop: black wherever no window of the program covers the screen.
-    class Backdrop final : public QOpenGLWindow
+    // A plain window, so showing it touches nothing of GL; its OpenGL context
+    // is made after the first frame, as on the stage.
+    class Backdrop final : public QRasterWindow
     {
     public:
         Backdrop()
         {
-            setFormat(backdropFormat());
             // It lies behind everything and never takes the focus or a click, so
             // it cannot come up over the start screen.
             setFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus
@@ -78,11 +80,9 @@ namespace {
         }
 
     protected:
-        void paintGL() override
+        void paintEvent(QPaintEvent *) override
         {
-            QOpenGLFunctions *gl = context()->functions();
-            gl->glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-            gl->glClear(GL_COLOR_BUFFER_BIT);
+            QPainter(this).fillRect(QRect(QPoint(0, 0), size()), Qt::black);
         }
     };
 
@@ -130,6 +130,10 @@ void GLFullScreenViewer::activate()
         if (screen != nullptr)
             m_backdrop->setGeometry(screen->geometry());
         m_backdrop->show();
+        // Loading the GL driver (llvmpipe: about 50 MB of libraries) would hold
+        // up the start screen's first frame; the context comes right after it.
+        m_firstFrameWatch
+            = std::make_unique<FirstFrameWatch>(nullptr, [this] { createHostContext(); });
     }
     m_active = true;
 }

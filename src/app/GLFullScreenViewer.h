@@ -7,16 +7,18 @@
 class QObject;
 class QOffscreenSurface;
 class QOpenGLContext;
-class QOpenGLWindow;
+class QWindow;
 
 namespace dorvel::app {
 
 /**
  * The full-screen viewer of the start screen: it changes the display to the
  * program's 800×600 for the run and puts a borderless, black backdrop window
- * with an OpenGL context over the whole screen, behind every window of the
- * program. It draws no scene. Deactivating it (at the latest when it is
- * destroyed) releases the backdrop and restores the user's display mode.
+ * over the whole screen, behind every window of the program, with an OpenGL
+ * context made once the first window has shown its first frame (so the GL
+ * driver does not hold up the start screen). It draws no scene. Deactivating
+ * it (at the latest when it is destroyed) releases the backdrop and restores
+ * the user's display mode.
  *
  * Where the display does not end up showing 800×600 (a Wayland session, a
  * larger screen without such a mode, a refused change), the backdrop is the
@@ -45,15 +47,16 @@ public:
     /// True when the windows live on the stage's full-screen host.
     bool hosted() const { return m_hosted; }
     /// The backdrop window when the windows are windows of the system.
-    QOpenGLWindow *backdrop() const { return m_backdrop.get(); }
-    /// The backdrop's drawing context on the stage's host, once made.
+    QWindow *backdrop() const { return m_backdrop.get(); }
+    /// The backdrop's drawing context (on the stage's host or the backdrop
+    /// window), once the first frame is shown.
     QOpenGLContext *hostContext() const { return m_hostContext.get(); }
 
 private:
     void createHostContext();
 
     platform::DisplayModes &m_displayModes;
-    std::unique_ptr<QOpenGLWindow> m_backdrop;
+    std::unique_ptr<QWindow> m_backdrop;
     std::unique_ptr<QObject> m_firstFrameWatch;
     std::unique_ptr<QOffscreenSurface> m_hostSurface;
     std::unique_ptr<QOpenGLContext> m_hostContext;

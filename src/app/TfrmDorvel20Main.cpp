@@ -4,6 +4,7 @@
 #include "DorvelApplication.h"
 #include "VolumeBar.h"
 #include "dialogs/TfrmSpieler.h"
+#include "dice3d/DiceGLWindow.h"
 #include "game/TfrmDorvel20Game.h"
 #include "platform/Fonts.h"
 #include "platform/JpegDecoder.h"
@@ -281,6 +282,10 @@ void TfrmDorvel20Main::imgOKClick()
     if (soundAvailable && musicOn)
         m_sound.BASS_SampleStop(musicSample);
     playSound(confirmSample, soundOn);
+    // While the player types the names, a worker makes the dice view's GL
+    // context and draws its first frame, so the game table shows with its dice
+    // at once instead of after a few hundred milliseconds of shader compiling.
+    dice3d::DiceGLWindow::prepareAhead();
 
     {
         auto names = std::make_unique<dialogs::TfrmSpieler>(m_resources);

@@ -1,30 +1,76 @@
+// Threads. Everything here runs on the user-interface thread except the body of
+// prepareAhead's worker, which makes a context, makes it current on an
+// off-screen surface (made beforehand on the user-interface thread, as Qt
+// requires), uploads the textures and draws one frame with a DiceRenderer of
+// its own, and hands the context back to the user-interface thread with
+// moveToThread before it ends. The user-interface thread touches the prepared
+// context, renderer and surface only after joining the worker.
 #include "DiceGLWindow.h"
+
+#include "DiceScene.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QOffscreenSurface>
 #include <QOpenGLContext>
+#include <QOpenGLFunctions>
+#include <QThread>
+
+#include <system_error>
+#include <thread>
 
 namespace dorvel::dice3d {
 
+namespace {
+
+    // The size the game shows the view at; the prepared frame's size only
+    // decides the slab cache's, which the first real frame makes again if the
+    // view turns out larger (high-DPI screens).
+    constexpr int kPreparedWidth = 150;
+    constexpr int kPreparedHeight = 425;
+
+    struct Prepared
+    {
+        std::unique_ptr<QOffscreenSurface> surface;
+        std::unique_ptr<QOpenGLContext> context;
+        std::unique_ptr<DiceRenderer> renderer;
+        std::thread worker;
+
+        // A real join: the thread has ended when it returns (a QThread's wait
+        // returns while the thread is still ending, which the leak checker at
+        // exit trips over).
+        void join()
+        {
+            if (worker.joinable())
+                worker.join();
+        }
+        ~Prepared() { join(); }
+    };
+
+    // Never destroyed at exit: by then Qt's platform is gone, and dropPrepared
+    // (when the application ends) has released anything left.
+    std::unique_ptr<Prepared> &prepared()
+    {
+        static auto *instance = new std::unique_ptr<Prepared>();
+        return *instance;
+    }
+
+} // namespace
+
 DiceGLWindow::DiceGLWindow(const DiceScene &scene, QObject *keyTarget)
-    : QOpenGLWindow(QOpenGLWindow::NoPartialUpdate)
-    , m_scene(scene)
+    : m_scene(scene)
     , m_keyTarget(keyTarget)
 {
+    setSurfaceType(QSurface::OpenGLSurface);
     setFormat(requestedFormat());
     setFlag(Qt::WindowDoesNotAcceptFocus);
 }
 
 DiceGLWindow::~DiceGLWindow()
 {
-    // The base class destroys the context after this object is gone; free the
-    // textures while this renderer still exists.
-    if (context()) {
-        disconnect(context(), nullptr, this, nullptr);
-        cleanup();
-    }
+    cleanup();
 }
 
 QSurfaceFormat DiceGLWindow::requestedFormat()
@@ -47,27 +93,157 @@ QSurfaceFormat DiceGLWindow::requestedFormat()
     return format;
 }
 
-void DiceGLWindow::initializeGL()
+void DiceGLWindow::prepareAhead()
 {
-    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &DiceGLWindow::cleanup);
-    m_renderer.initialize();
+    if (prepared() || !QOpenGLContext::supportsThreadedOpenGL())
+        return;
+    auto next = std::make_unique<Prepared>();
+    next->surface = std::make_unique<QOffscreenSurface>();
+    next->surface->setFormat(requestedFormat());
+    next->surface->create();
+    if (!next->surface->isValid())
+        return;
+    QThread *owner = QThread::currentThread();
+    const QSurfaceFormat format = requestedFormat();
+    Prepared *work = next.get();
+    try {
+        work->worker = std::thread([work, owner, format] {
+            auto context = std::make_unique<QOpenGLContext>();
+            context->setFormat(format);
+            if (!context->create() || !context->makeCurrent(work->surface.get()))
+                return;
+            auto renderer = std::make_unique<DiceRenderer>();
+            {
+                // The slab alone: the dice are drawn in the same state, so
+                // this compiles everything a frame of the game needs.
+                const DiceScene scene;
+                renderer->render(scene, kPreparedWidth, kPreparedHeight);
+            }
+            context->functions()->glFinish();
+            context->doneCurrent();
+            // The context and its share group live on with the user-interface
+            // thread; left here, the group's deferred deletion would never run.
+            context->shareGroup()->moveToThread(owner);
+            context->moveToThread(owner);
+            work->context = std::move(context);
+            work->renderer = std::move(renderer);
+        });
+    } catch (const std::system_error &) {
+        return;
+    }
+    prepared() = std::move(next);
+    // A worker still compiling when the application goes would crash inside
+    // the driver: the application's end waits for it and releases what it made.
+    static bool dropAtEnd = false;
+    if (!dropAtEnd) {
+        qAddPostRoutine(&DiceGLWindow::dropPrepared);
+        dropAtEnd = true;
+    }
 }
 
-void DiceGLWindow::paintGL()
+void DiceGLWindow::dropPrepared()
+{
+    std::unique_ptr<Prepared> left = std::move(prepared());
+    if (!left)
+        return;
+    left->join();
+    if (left->context && left->renderer && left->context->makeCurrent(left->surface.get())) {
+        left->renderer->cleanup();
+        left->context->doneCurrent();
+    }
+}
+
+bool DiceGLWindow::hasPrepared()
+{
+    return prepared() != nullptr;
+}
+
+// The context: the prepared one if there is one (waiting for its worker if
+// need be), else a new one.
+bool DiceGLWindow::makeContextCurrent()
+{
+    if (!m_context) {
+        if (std::unique_ptr<Prepared> taken = std::move(prepared())) {
+            taken->join();
+            if (taken->context && taken->renderer) {
+                m_context = std::move(taken->context);
+                m_renderer = std::move(taken->renderer);
+            }
+        }
+        if (!m_context) {
+            auto context = std::make_unique<QOpenGLContext>();
+            context->setFormat(requestedFormat());
+            if (!context->create())
+                return false;
+            m_context = std::move(context);
+            m_renderer = std::make_unique<DiceRenderer>();
+        }
+    }
+    return m_context->makeCurrent(this);
+}
+
+void DiceGLWindow::drawFrame()
 {
     const qreal ratio = devicePixelRatio();
-    m_renderer.render(m_scene, qRound(width() * ratio), qRound(height() * ratio),
+    m_renderer->render(m_scene, qRound(width() * ratio), qRound(height() * ratio),
         DiceRenderer::Mode::Textured, ratio);
-    ++m_frames;
 }
 
+void DiceGLWindow::renderNow()
+{
+    // An unexposed window shows nothing; becoming exposed draws a frame.
+    if (!isExposed() || !makeContextCurrent())
+        return;
+    drawFrame();
+    m_context->swapBuffers(this);
+    ++m_frames;
+    Q_EMIT frameSwapped();
+}
+
+QImage DiceGLWindow::grabFramebuffer()
+{
+    if (!isExposed() || !m_context || !makeContextCurrent())
+        return {};
+    drawFrame();
+    const qreal ratio = devicePixelRatio();
+    const int w = qRound(width() * ratio);
+    const int h = qRound(height() * ratio);
+    QImage image(w, h, QImage::Format_RGBA8888);
+    QOpenGLFunctions *gl = m_context->functions();
+    gl->glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    gl->glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, image.bits());
+    // GL's rows run bottom-up.
+    return image.mirrored().convertToFormat(QImage::Format_RGB32);
+}
+
+bool DiceGLWindow::event(QEvent *event)
+{
+    if (event->type() == QEvent::UpdateRequest) {
+        renderNow();
+        return true;
+    }
+    return QWindow::event(event);
+}
+
+void DiceGLWindow::exposeEvent(QExposeEvent *)
+{
+    if (isExposed())
+        renderNow();
+}
+
+// The textures and the slab cache belong to the context: they go while it is
+// current, on a surface of its own, as the window may have no native handle by now.
 void DiceGLWindow::cleanup()
 {
-    if (!m_renderer.isInitialized())
+    if (!m_context || !m_renderer)
         return;
-    makeCurrent();
-    m_renderer.cleanup();
-    doneCurrent();
+    QOffscreenSurface surface;
+    surface.setFormat(m_context->format());
+    surface.create();
+    if (m_context->makeCurrent(&surface)) {
+        m_renderer->cleanup();
+        m_context->doneCurrent();
+    }
 }
 
 void DiceGLWindow::mousePressEvent(QMouseEvent *event)

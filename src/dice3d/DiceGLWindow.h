@@ -2,19 +2,30 @@
 
 #include "DiceRenderer.h"
 
-#include <QOpenGLWindow>
+#include <QImage>
+#include <QWindow>
+
+#include <memory>
+
+class QOpenGLContext;
 
 namespace dorvel::dice3d {
 
 class DiceScene;
 
 /**
- * The native GL surface inside the dice view. A QOpenGLWindow in a window
- * container draws correctly on 16-bit and 24-bit X servers alike. It takes no
- * keyboard focus and hands key presses on to the view, so the window around
- * it keeps its keys; mouse presses are reported through pressed().
+ * The native GL surface inside the dice view: a window with a GL context of its
+ * own, in a window container (draws correctly on 16-bit and 24-bit X servers
+ * alike). It takes no keyboard focus and hands key presses on to the view, so
+ * the window around it keeps its keys; mouse presses are reported through
+ * pressed().
+ *
+ * Its first frame is the expensive one: llvmpipe compiles the drawing state
+ * into machine code per context, a few hundred milliseconds. prepareAhead()
+ * does that work on a worker thread beforehand (while the player types the
+ * names), and the next DiceGLWindow takes the prepared context over.
  */
-class DiceGLWindow : public QOpenGLWindow
+class DiceGLWindow : public QWindow
 {
     Q_OBJECT
 public:
@@ -25,24 +36,48 @@ public:
     /// a depth buffer, no waiting for the vertical retrace, compatibility GL.
     static QSurfaceFormat requestedFormat();
 
+    /// Starts making the next dice window's GL context, textures and one frame
+    /// on a worker thread (once; further calls while one is prepared do
+    /// nothing). Call on the user-interface thread.
+    static void prepareAhead();
+    /// Drops a prepared context nobody took, waiting for its worker; runs by
+    /// itself when the application ends.
+    static void dropPrepared();
+    /// True while a prepared context waits for the next window.
+    static bool hasPrepared();
+
     int framesDrawn() const { return m_frames; }
+    /// The context, once the first frame has been drawn.
+    QOpenGLContext *context() const { return m_context.get(); }
+
+    /// Draws and shows a frame now, without waiting for an update request.
+    /// Does nothing while the window is not exposed (its expose draws one).
+    void renderNow();
+    /// Asks for a frame with the next update request.
+    void update() { requestUpdate(); }
+    /// What the window shows: the current scene drawn and read back.
+    QImage grabFramebuffer();
 
 Q_SIGNALS:
     void pressed(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint position);
+    void frameSwapped();
 
 protected:
-    void initializeGL() override;
-    void paintGL() override;
+    bool event(QEvent *event) override;
+    void exposeEvent(QExposeEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
 
 private:
+    bool makeContextCurrent();
+    void drawFrame();
     void cleanup();
 
     const DiceScene &m_scene;
     QObject *m_keyTarget;
-    DiceRenderer m_renderer;
+    std::unique_ptr<QOpenGLContext> m_context;
+    std::unique_ptr<DiceRenderer> m_renderer;
     int m_frames = 0;
 };
 

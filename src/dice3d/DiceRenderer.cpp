@@ -9,9 +9,14 @@
 #include <GL/glu.h>
 
 #include <QImage>
+#include <QOpenGLContext>
+#include <QOpenGLExtraFunctions>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 namespace dorvel::dice3d {
 
@@ -94,6 +99,8 @@ void DiceRenderer::cleanup()
         glDeleteTextures(1, &name);
     }
     m_textures.clear();
+    releaseCache();
+    m_cacheUnusable = false;
     m_initialized = false;
 }
 
@@ -101,11 +108,152 @@ void DiceRenderer::render(
     const DiceScene &scene, int width, int height, Mode mode, double pixelRatio)
 {
     initialize();
+    m_pixelRatio = pixelRatio;
+    if (mode == Mode::Textured && drawCached(scene, width, height))
+        return;
+    beginFrame(scene, width, height, mode, true);
+    drawObjects(scene, mode, 0, static_cast<int>(scene.objects().size()));
+}
 
+// The slab from the cache, then the five dice. False (nothing drawn) when the
+// cache cannot be had; the caller then draws directly.
+bool DiceRenderer::drawCached(const DiceScene &scene, int width, int height)
+{
+    QOpenGLContext *context = QOpenGLContext::currentContext();
+    if (m_cacheUnusable || !context)
+        return false;
+    QOpenGLExtraFunctions *gl = context->extraFunctions();
+    GLint target = 0;
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &target);
+    if (!prepareCache(scene, width, height, static_cast<unsigned>(target)))
+        return false;
+    // With every die wholly in front of the slab (always, in the game) the
+    // slab's depth decides nothing: a cleared depth buffer gives the same
+    // picture, and copying only the colour is cheaper.
+    bool diceInFront = true;
+    for (int n = 1; n <= 5 && diceInFront; ++n) {
+        const DieActor &die = scene.die(n);
+        if (const DieMesh *mesh = die.mesh()) {
+            const Vector3 &scale = die.Scale();
+            const double reach = static_cast<double>(mesh->boundingRadius)
+                * std::max({ std::abs(scale.x), std::abs(scale.y), std::abs(scale.z) });
+            diceInFront = die.Position().z - reach > m_slabFront;
+        }
+    }
+    glGetError();
+    gl->glBindFramebuffer(GL_READ_FRAMEBUFFER, m_cacheFbo);
+    gl->glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(target));
+    gl->glBlitFramebuffer(0, 0, width, height, 0, 0, width, height,
+        diceInFront ? GL_COLOR_BUFFER_BIT : GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT, GL_NEAREST);
+    gl->glBindFramebuffer(GL_FRAMEBUFFER, static_cast<GLuint>(target));
+    if (diceInFront) {
+        glClearDepth(1.0);
+        glClear(GL_DEPTH_BUFFER_BIT);
+    }
+    if (glGetError() != GL_NO_ERROR) {
+        // Formats the driver will not copy between: never try again.
+        releaseCache();
+        m_cacheUnusable = true;
+        return false;
+    }
+    beginFrame(scene, width, height, Mode::Textured, false);
+    drawObjects(scene, Mode::Textured, 0, 5);
+    return true;
+}
+
+// Makes sure the cache holds the slab as drawn into `target` at this size.
+bool DiceRenderer::prepareCache(const DiceScene &scene, int width, int height, unsigned target)
+{
+    CacheKey key;
+    key.width = width;
+    key.height = height;
+    key.pixelRatio = m_pixelRatio;
+    const GLenum queries[6] = { GL_RED_BITS, GL_GREEN_BITS, GL_BLUE_BITS, GL_ALPHA_BITS,
+        GL_DEPTH_BITS, GL_STENCIL_BITS };
+    for (std::size_t i = 0; i < 6; ++i)
+        glGetIntegerv(queries[i], &key.bits[i]);
+    const Matrix4 slab = scene.plane().modelMatrix();
+    std::copy(slab.data(), slab.data() + 16, key.slab.begin());
+    const Vector3 &eye = scene.camera().position;
+    key.camera
+        = { static_cast<float>(eye.x), static_cast<float>(eye.y), static_cast<float>(eye.z) };
+    if (m_cacheValid && key == m_cacheKey)
+        return true;
+
+    releaseCache();
+    QOpenGLExtraFunctions *gl = QOpenGLContext::currentContext()->extraFunctions();
+    const auto &bits = key.bits;
+    // The same formats as the target, or the copy would not be exact (or allowed).
+    const GLenum colour = (bits[0] == 5 && bits[1] == 6 && bits[2] == 5) ? GL_RGB565
+        : bits[3] > 0                                                    ? GL_RGBA8
+                                                                         : GL_RGB8;
+    GLenum depth = GL_DEPTH_COMPONENT16;
+    GLenum depthAttachment = GL_DEPTH_ATTACHMENT;
+    if (bits[5] > 0) {
+        depth = GL_DEPTH24_STENCIL8;
+        depthAttachment = GL_DEPTH_STENCIL_ATTACHMENT;
+    } else if (bits[4] == 24) {
+        depth = GL_DEPTH_COMPONENT24;
+    } else if (bits[4] == 32) {
+        depth = GL_DEPTH_COMPONENT32;
+    }
+    glGetError();
+    gl->glGenFramebuffers(1, &m_cacheFbo);
+    gl->glGenRenderbuffers(1, &m_cacheColour);
+    gl->glGenRenderbuffers(1, &m_cacheDepth);
+    gl->glBindRenderbuffer(GL_RENDERBUFFER, m_cacheColour);
+    gl->glRenderbufferStorage(GL_RENDERBUFFER, colour, width, height);
+    gl->glBindRenderbuffer(GL_RENDERBUFFER, m_cacheDepth);
+    gl->glRenderbufferStorage(GL_RENDERBUFFER, depth, width, height);
+    gl->glBindRenderbuffer(GL_RENDERBUFFER, 0);
+    gl->glBindFramebuffer(GL_FRAMEBUFFER, m_cacheFbo);
+    gl->glFramebufferRenderbuffer(
+        GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, m_cacheColour);
+    gl->glFramebufferRenderbuffer(GL_FRAMEBUFFER, depthAttachment, GL_RENDERBUFFER, m_cacheDepth);
+    const bool complete = gl->glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE
+        && glGetError() == GL_NO_ERROR;
+    if (complete) {
+        beginFrame(scene, width, height, Mode::Textured, true);
+        drawObjects(scene, Mode::Textured, 5, 6);
+    }
+    gl->glBindFramebuffer(GL_FRAMEBUFFER, target);
+    if (!complete) {
+        releaseCache();
+        m_cacheUnusable = true;
+        return false;
+    }
+    // How far toward the camera the slab reaches.
+    m_slabFront = -std::numeric_limits<double>::infinity();
+    if (const DieMesh *mesh = scene.meshOf(scene.plane())) {
+        for (const Vector3 &p : mesh->positions)
+            m_slabFront = std::max(m_slabFront, slab.map(p).z);
+    }
+    m_cacheKey = key;
+    m_cacheValid = true;
+    return true;
+}
+
+void DiceRenderer::releaseCache()
+{
+    QOpenGLContext *context = QOpenGLContext::currentContext();
+    if (context && (m_cacheFbo || m_cacheColour || m_cacheDepth)) {
+        QOpenGLExtraFunctions *gl = context->extraFunctions();
+        gl->glDeleteFramebuffers(1, &m_cacheFbo);
+        gl->glDeleteRenderbuffers(1, &m_cacheColour);
+        gl->glDeleteRenderbuffers(1, &m_cacheDepth);
+    }
+    m_cacheFbo = m_cacheColour = m_cacheDepth = 0;
+    m_cacheValid = false;
+}
+
+void DiceRenderer::beginFrame(const DiceScene &scene, int width, int height, Mode mode, bool clear)
+{
     glViewport(0, 0, width, height);
-    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-    glClearDepth(1.0);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    if (clear) {
+        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+        glClearDepth(1.0);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    }
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LESS);
     glEnable(GL_CULL_FACE);
@@ -116,7 +264,7 @@ void DiceRenderer::render(
     glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
 
     const Camera &camera = scene.camera();
-    const Projection projection = Projection::forView(camera, width, height, pixelRatio);
+    const Projection projection = Projection::forView(camera, width, height, m_pixelRatio);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     glFrustum(projection.left, projection.right, projection.bottom, projection.top,
@@ -126,18 +274,22 @@ void DiceRenderer::render(
     gluLookAt(camera.position.x, camera.position.y, camera.position.z, camera.position.x,
         camera.position.y, camera.position.z - 1.0, 0.0, 1.0, 0.0);
 
-    if (mode == Mode::Textured) {
+    if (mode != Mode::ObjectIds) {
         glEnable(GL_DITHER);
         glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
     } else {
         glDisable(GL_DITHER);
         glDisable(GL_TEXTURE_2D);
     }
+}
 
+// Objects first .. last - 1 in scene order (the five dice are 0..4, the slab 5).
+void DiceRenderer::drawObjects(const DiceScene &scene, Mode mode, int first, int last)
+{
+    const auto objects = scene.objects();
     glEnableClientState(GL_VERTEX_ARRAY);
-    int index = 0;
-    for (const SceneObject *object : scene.objects()) {
-        const int objectIndex = index++;
+    for (int objectIndex = first; objectIndex < last; ++objectIndex) {
+        const SceneObject *object = objects[static_cast<std::size_t>(objectIndex)];
         const DieMesh *mesh = scene.meshOf(*object);
         if (!mesh || mesh->indices.empty())
             continue;
@@ -145,7 +297,7 @@ void DiceRenderer::render(
         glMultMatrixd(object->modelMatrix().data());
 
         const auto texture = m_textures.constFind(object->LibMaterialName());
-        const bool textured = mode == Mode::Textured && texture != m_textures.constEnd();
+        const bool textured = mode != Mode::ObjectIds && texture != m_textures.constEnd();
         if (textured) {
             glEnable(GL_TEXTURE_2D);
             glBindTexture(GL_TEXTURE_2D, *texture);

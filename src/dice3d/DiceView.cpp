@@ -30,9 +30,7 @@ DiceView::DiceView(DiceScene &scene, QWidget *parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_container);
 
-    // QOpenGLWindow::update() only schedules a frame, so a burst of changes
-    // within one event handler shows in a single redraw.
-    connect(&m_scene, &DiceScene::changed, m_window, qOverload<>(&QPaintDeviceWindow::update));
+    connect(&m_scene, &DiceScene::changed, this, &DiceView::frameWanted);
     connect(m_window, &DiceGLWindow::pressed, this,
         [this](Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint position) {
             Q_EMIT mouseDown(button, modifiers, position.x(), position.y());
@@ -42,6 +40,24 @@ DiceView::DiceView(DiceScene &scene, QWidget *parent)
 DiceView::~DiceView()
 {
     releaseOffscreen();
+}
+
+// A change asks for one frame, drawn as soon as the handler that made the
+// change has returned: a burst of changes within one handler (a roll tick's
+// ten angles) shows in a single frame, and the frame is done long before the
+// next tick instead of waiting for Qt's update-request delay first.
+void DiceView::frameWanted()
+{
+    if (m_frameWanted)
+        return;
+    m_frameWanted = true;
+    QMetaObject::invokeMethod(this, &DiceView::drawWantedFrame, Qt::QueuedConnection);
+}
+
+void DiceView::drawWantedFrame()
+{
+    m_frameWanted = false;
+    m_window->renderNow();
 }
 
 void DiceView::mousePressEvent(QMouseEvent *event)

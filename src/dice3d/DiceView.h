@@ -54,12 +54,15 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
 
 private:
+    void frameWanted();
+    void drawWantedFrame();
     QImage renderOffscreen(bool objectIds, double pixelRatio = 1.0);
     void releaseOffscreen();
 
     DiceScene &m_scene;
     DiceGLWindow *m_window = nullptr;
     QWidget *m_container = nullptr;
+    bool m_frameWanted = false;
     // Off-screen rendering has a context of its own, made on first use.
     std::unique_ptr<QOffscreenSurface> m_offscreenSurface;
     std::unique_ptr<QOpenGLContext> m_offscreenContext;

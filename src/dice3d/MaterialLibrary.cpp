@@ -12,24 +12,28 @@ QStringList MaterialLibrary::names()
     return { QStringLiteral("wuerfel"), QStringLiteral("wuerfel2"), QStringLiteral("marmor") };
 }
 
+// All three are decoded together at the first call and never change after, so
+// threads may ask at once (the dice view's context is prepared on a worker).
 const QImage &MaterialLibrary::picture(const QString &name)
 {
-    static QHash<QString, QImage> pictures;
-    static const QImage none;
-    if (!names().contains(name))
-        return none;
-    auto it = pictures.find(name);
-    if (it == pictures.end()) {
-        QImage image;
-        QFile file(QStringLiteral(":/dice3d/%1.jpg").arg(name));
-        if (file.open(QIODevice::ReadOnly)) {
-            const QByteArray data = file.readAll();
-            image = platform::decodeJpeg(reinterpret_cast<const std::uint8_t *>(data.constData()),
-                static_cast<std::size_t>(data.size()));
+    static const QHash<QString, QImage> pictures = [] {
+        QHash<QString, QImage> decoded;
+        for (const QString &each : names()) {
+            QImage image;
+            QFile file(QStringLiteral(":/dice3d/%1.jpg").arg(each));
+            if (file.open(QIODevice::ReadOnly)) {
+                const QByteArray data = file.readAll();
+                image
+                    = platform::decodeJpeg(reinterpret_cast<const std::uint8_t *>(data.constData()),
+                        static_cast<std::size_t>(data.size()));
+            }
+            decoded.insert(each, image);
         }
-        it = pictures.insert(name, image);
-    }
-    return *it;
+        return decoded;
+    }();
+    static const QImage none;
+    const auto it = pictures.constFind(name);
+    return it == pictures.constEnd() ? none : *it;
 }
 
 } // namespace dorvel::dice3d

@@ -24,6 +24,23 @@
 //   destroyed is discarded by Qt together with m_receiver.
 // - The gate (a mutex and condition variable) only matters to tests that hold
 //   workers back; cancelled and held are read under its mutex.
+//
+// Idle pausing. OpenAL Soft's mixer thread wakes every output period even when
+// every source is silent; that alone was the program's whole idle load. So the
+// device is paused once nothing plays (m_idlePaused) and resumed by the next
+// play. The check is a single-shot QTimer on the user-interface thread, armed
+// by each play and re-armed while something still plays, so at rest nothing
+// wakes up at all. BASS_Stop's pause is kept apart (m_stopped): playbacks
+// started after it wait for BASS_Start, as before.
+//
+// Streaming. A streamed sample keeps its compressed bytes; each of its sources
+// that plays has a Voice with its own SampleReader over those bytes and a few
+// buffers queued on the source. serviceStreams, on the user-interface thread
+// like every other OpenAL call here, refills the buffers the mixer has used up
+// (from m_streamTimer while a voice is active, and at every call about a
+// sample), starts a source again that ran dry before a refill came, and ends
+// voices that have played out. A looping voice starts its reader over at the
+// end, within the same buffer, so the loop has no gap.
 #include "OpenAlSoundLibrary.h"
 
 #include "SampleDecoder.h"
@@ -36,6 +53,7 @@
 #include <QEvent>
 #include <QLoggingCategory>
 #include <QObject>
+#include <QTimer>
 
 #include <algorithm>
 #include <atomic>
@@ -214,10 +232,21 @@ int OpenAlSoundLibrary::BASS_Init(int, std::uint32_t freq, std::uint32_t, void *
     }
     m_device = device;
     m_context = context;
-    m_paused = false;
+    m_stopped = false;
+    m_idlePaused = false;
     alGetError(); // start from a clean error state
     m_volume = 100;
     applyVolume();
+    if (QCoreApplication::instance()) {
+        m_idleTimer = std::make_unique<QTimer>();
+        m_idleTimer->setSingleShot(true);
+        m_idleTimer->setInterval(kIdleCheckMs);
+        QObject::connect(m_idleTimer.get(), &QTimer::timeout, [this] { pauseIfIdle(); });
+        m_streamTimer = std::make_unique<QTimer>();
+        m_streamTimer->setInterval(kStreamServiceMs);
+        QObject::connect(m_streamTimer.get(), &QTimer::timeout, [this] { serviceStreams(); });
+    }
+    scheduleIdleCheck();
     return 1;
 }
 
@@ -237,12 +266,69 @@ int OpenAlSoundLibrary::BASS_Start()
 {
     if (!ready())
         return 0;
-    if (m_paused) {
-        if (auto resume = resumeFunction(m_device))
-            resume(m_device);
-        m_paused = false;
+    if (m_stopped) {
+        // The device stays paused, now for idleness, unless playbacks were
+        // started while it was stopped.
+        m_stopped = false;
+        m_idlePaused = true;
+        if (anythingPlaying())
+            resumeFromIdle();
     }
     return 1;
+}
+
+// True when a source of any sample plays, or a playback waits for its sound.
+bool OpenAlSoundLibrary::anythingPlaying()
+{
+    for (const auto &[handle, sample] : m_samples) {
+        for (const Voice &voice : sample.voices) {
+            if (voice.active)
+                return true;
+        }
+        if (std::find(sample.pending.begin(), sample.pending.end(), char { 1 })
+            != sample.pending.end())
+            return true;
+        for (const ALuint source : sample.sources) {
+            ALint state = AL_STOPPED;
+            alGetSourcei(source, AL_SOURCE_STATE, &state);
+            if (state == AL_PLAYING)
+                return true;
+        }
+    }
+    return false;
+}
+
+bool OpenAlSoundLibrary::pauseIfIdle()
+{
+    if (!ready() || m_stopped)
+        return false;
+    if (m_idlePaused)
+        return true;
+    takeDecodedSounds();
+    if (anythingPlaying()) {
+        scheduleIdleCheck();
+        return false;
+    }
+    if (auto pause = pauseFunction(m_device)) {
+        pause(m_device);
+        m_idlePaused = true;
+    }
+    return m_idlePaused;
+}
+
+void OpenAlSoundLibrary::resumeFromIdle()
+{
+    if (!m_idlePaused)
+        return;
+    if (auto resume = resumeFunction(m_device))
+        resume(m_device);
+    m_idlePaused = false;
+}
+
+void OpenAlSoundLibrary::scheduleIdleCheck()
+{
+    if (m_idleTimer && !m_idleTimer->isActive())
+        m_idleTimer->start();
 }
 
 int OpenAlSoundLibrary::BASS_Stop()
@@ -252,11 +338,15 @@ int OpenAlSoundLibrary::BASS_Stop()
     for (auto &[handle, sample] : m_samples) {
         alSourceStopv(static_cast<ALsizei>(sample.sources.size()), sample.sources.data());
         std::fill(sample.pending.begin(), sample.pending.end(), 0);
+        stopVoices(sample);
     }
     alOk("BASS_Stop: stopping playbacks");
-    if (auto pause = pauseFunction(m_device)) {
+    if (m_idlePaused) {
+        m_idlePaused = false;
+        m_stopped = true;
+    } else if (auto pause = pauseFunction(m_device)) {
         pause(m_device);
-        m_paused = true;
+        m_stopped = true;
     }
     return 1;
 }
@@ -278,8 +368,10 @@ HSAMPLE OpenAlSoundLibrary::BASS_SampleLoad(int mem, const void *file, std::uint
         return 0;
     }
     const auto *bytes = static_cast<const unsigned char *>(file) + offset;
-    const bool inBackground = sampleContainerOf(bytes, length) == SampleContainer::OggVorbis
-        && length >= m_backgroundDecodeBytes;
+    const bool ogg = sampleContainerOf(bytes, length) == SampleContainer::OggVorbis;
+    if (ogg && length >= m_streamBytes)
+        return loadStreamed(bytes, length, max, flags);
+    const bool inBackground = ogg && length >= m_backgroundDecodeBytes;
 
     std::string why;
     std::optional<PcmData> pcm;
@@ -321,13 +413,164 @@ HSAMPLE OpenAlSoundLibrary::BASS_SampleLoad(int mem, const void *file, std::uint
         releaseSample(sample);
         return 0;
     }
+    return keep(std::move(sample));
+}
 
+HSAMPLE OpenAlSoundLibrary::keep(Sample &&sample)
+{
     // Handles are never 0 and not reused while the old one is still loaded.
     do {
         ++m_lastHandle;
     } while (m_lastHandle == 0 || m_samples.count(m_lastHandle));
     m_samples.emplace(m_lastHandle, std::move(sample));
     return m_lastHandle;
+}
+
+// A sample played while decoding: its bytes are copied (the caller may let go
+// of its own) and checked as any Ogg sample; the first voice keeps the reader
+// that did the checks. Moving the Sample keeps the bytes where they are.
+HSAMPLE OpenAlSoundLibrary::loadStreamed(
+    const unsigned char *bytes, std::uint32_t length, std::uint32_t max, std::uint32_t flags)
+{
+    Sample sample;
+    sample.flags = flags;
+    sample.encoded.assign(bytes, bytes + length);
+    std::string why;
+    auto reader = SampleReader::open(sample.encoded.data(), sample.encoded.size(), &why);
+    if (!reader) {
+        qCWarning(lcSound, "BASS_SampleLoad: undecodable sample (%s)", why.c_str());
+        return 0;
+    }
+    if (!buildSources(sample, max)) {
+        releaseSample(sample);
+        return 0;
+    }
+    sample.voices.resize(sample.sources.size());
+    sample.voices.front().reader = std::move(reader);
+    return keep(std::move(sample));
+}
+
+// Starts source `index` of a streamed sample from the beginning.
+bool OpenAlSoundLibrary::startVoice(Sample &sample, std::size_t index)
+{
+    Voice &voice = sample.voices[index];
+    const ALuint source = sample.sources[index];
+    alSourceStop(source);
+    alSourcei(source, AL_BUFFER, 0); // drops what is still queued
+    voice.active = false;
+    voice.atEnd = false;
+    if (!voice.reader)
+        voice.reader = SampleReader::open(sample.encoded.data(), sample.encoded.size());
+    else if (!voice.reader->rewind())
+        voice.reader.reset();
+    if (!voice.reader)
+        return false;
+    if (voice.buffers.empty()) {
+        voice.buffers.assign(kStreamBuffers, 0);
+        alGenBuffers(kStreamBuffers, voice.buffers.data());
+        if (!alOk("alGenBuffers for a stream")) {
+            voice.buffers.clear();
+            return false;
+        }
+    }
+    std::vector<ALuint> filled;
+    for (const ALuint buffer : voice.buffers) {
+        if (!fillVoiceBuffer(sample, voice, buffer))
+            break;
+        filled.push_back(buffer);
+    }
+    if (filled.empty())
+        return false;
+    alSourceQueueBuffers(source, static_cast<ALsizei>(filled.size()), filled.data());
+    alSourcePlay(source);
+    if (!alOk("starting a streamed playback"))
+        return false;
+    voice.active = true;
+    if (m_streamTimer && !m_streamTimer->isActive())
+        m_streamTimer->start();
+    return true;
+}
+
+// Decodes the voice's next kStreamFrames into `buffer`; false when nothing is
+// left to play.
+bool OpenAlSoundLibrary::fillVoiceBuffer(const Sample &sample, Voice &voice, unsigned int buffer)
+{
+    if (voice.atEnd || !voice.reader)
+        return false;
+    const auto channels = static_cast<std::size_t>(voice.reader->outputChannels());
+    m_streamScratch.resize(kStreamFrames * channels);
+    std::size_t got = voice.reader->read(m_streamScratch.data(), kStreamFrames);
+    if (sample.flags & BASS_SAMPLE_LOOP) {
+        while (got < kStreamFrames && got > 0 && voice.reader->rewind()) {
+            const std::size_t more
+                = voice.reader->read(m_streamScratch.data() + got * channels, kStreamFrames - got);
+            if (more == 0)
+                break;
+            got += more;
+        }
+    }
+    if (got < kStreamFrames)
+        voice.atEnd = true; // the end of a sound that does not loop, or damage
+    if (got == 0)
+        return false;
+    alBufferData(buffer, channels == 2 ? AL_FORMAT_STEREO16 : AL_FORMAT_MONO16,
+        m_streamScratch.data(), static_cast<ALsizei>(got * channels * sizeof(std::int16_t)),
+        voice.reader->format().sampleRate);
+    return alOk("filling a stream buffer");
+}
+
+void OpenAlSoundLibrary::stopVoices(Sample &sample)
+{
+    for (std::size_t i = 0; i < sample.voices.size(); ++i) {
+        alSourceStop(sample.sources[i]);
+        alSourcei(sample.sources[i], AL_BUFFER, 0);
+        sample.voices[i].active = false;
+        sample.voices[i].atEnd = false;
+    }
+}
+
+void OpenAlSoundLibrary::serviceStreams()
+{
+    if (!ready())
+        return;
+    bool any = false;
+    alGetError();
+    for (auto &[handle, sample] : m_samples) {
+        for (std::size_t i = 0; i < sample.voices.size(); ++i) {
+            Voice &voice = sample.voices[i];
+            if (!voice.active)
+                continue;
+            const ALuint source = sample.sources[i];
+            ALint processed = 0;
+            alGetSourcei(source, AL_BUFFERS_PROCESSED, &processed);
+            for (; processed > 0; --processed) {
+                ALuint buffer = 0;
+                alSourceUnqueueBuffers(source, 1, &buffer);
+                if (fillVoiceBuffer(sample, voice, buffer))
+                    alSourceQueueBuffers(source, 1, &buffer);
+            }
+            ALint queued = 0;
+            ALint state = AL_STOPPED;
+            alGetSourcei(source, AL_BUFFERS_QUEUED, &queued);
+            alGetSourcei(source, AL_SOURCE_STATE, &state);
+            if (state != AL_PLAYING) {
+                if (queued > 0)
+                    alSourcePlay(source); // it ran dry before this refill
+                else
+                    voice.active = false; // played to its end
+            }
+            any = any || voice.active;
+        }
+    }
+    alOk("refilling streamed playbacks");
+    if (!any && m_streamTimer)
+        m_streamTimer->stop();
+}
+
+bool OpenAlSoundLibrary::isStreamed(HSAMPLE handle) const
+{
+    const auto it = m_samples.find(handle);
+    return it != m_samples.end() && !it->second.voices.empty();
 }
 
 // The sample's playback sources, without sound yet.
@@ -439,6 +682,7 @@ OpenAlSoundLibrary::Sample *OpenAlSoundLibrary::liveSample(HSAMPLE handle)
     if (!ready())
         return nullptr;
     takeDecodedSounds();
+    serviceStreams();
     const auto it = m_samples.find(handle);
     return it == m_samples.end() ? nullptr : &it->second;
 }
@@ -462,6 +706,8 @@ std::uint32_t OpenAlSoundLibrary::BASS_SamplePlay(HSAMPLE handle)
         bool busy = false;
         if (sample.job) {
             busy = sample.pending[i] != 0;
+        } else if (!sample.voices.empty()) {
+            busy = sample.voices[i].active;
         } else {
             ALint state = AL_STOPPED;
             alGetSourcei(sample.sources[i], AL_SOURCE_STATE, &state);
@@ -481,8 +727,15 @@ std::uint32_t OpenAlSoundLibrary::BASS_SamplePlay(HSAMPLE handle)
             - sample.startedAt.begin());
     }
     const ALuint source = sample.sources[chosen];
+    if (!m_stopped) {
+        resumeFromIdle();
+        scheduleIdleCheck();
+    }
     if (sample.job) {
         sample.pending[chosen] = 1;
+    } else if (!sample.voices.empty()) {
+        if (!startVoice(sample, chosen))
+            return 0;
     } else {
         alSourceRewind(source);
         alSourcePlay(source);
@@ -501,7 +754,10 @@ int OpenAlSoundLibrary::BASS_SampleStop(HSAMPLE handle)
     std::fill(sample->pending.begin(), sample->pending.end(), 0);
     auto &sources = sample->sources;
     alSourceStopv(static_cast<ALsizei>(sources.size()), sources.data());
-    return alOk("BASS_SampleStop") ? 1 : 0;
+    stopVoices(*sample);
+    const bool stopped = alOk("BASS_SampleStop");
+    scheduleIdleCheck();
+    return stopped ? 1 : 0;
 }
 
 void OpenAlSoundLibrary::BASS_SampleFree(HSAMPLE handle)
@@ -540,6 +796,11 @@ void OpenAlSoundLibrary::releaseSample(Sample &sample)
         alDeleteBuffers(1, &sample.buffer);
         sample.buffer = 0;
     }
+    for (Voice &voice : sample.voices) {
+        if (!voice.buffers.empty())
+            alDeleteBuffers(static_cast<ALsizei>(voice.buffers.size()), voice.buffers.data());
+    }
+    sample.voices.clear();
     alOk("releasing a sample");
 }
 
@@ -581,6 +842,9 @@ int OpenAlSoundLibrary::activePlaybacks(HSAMPLE handle)
     if (sample->job)
         return static_cast<int>(
             std::count(sample->pending.begin(), sample->pending.end(), char { 1 }));
+    if (!sample->voices.empty())
+        return static_cast<int>(std::count_if(sample->voices.begin(), sample->voices.end(),
+            [](const Voice &voice) { return voice.active; }));
     int playing = 0;
     for (const ALuint source : sample->sources) {
         ALint state = AL_STOPPED;
@@ -612,7 +876,10 @@ void OpenAlSoundLibrary::BASS_Free()
         qCWarning(lcSound, "BASS_Free: closing the output device failed");
     m_context = nullptr;
     m_device = nullptr;
-    m_paused = false;
+    m_stopped = false;
+    m_idlePaused = false;
+    m_idleTimer.reset();
+    m_streamTimer.reset();
     m_volume = 100;
 }
 

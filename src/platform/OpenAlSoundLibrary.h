@@ -12,10 +12,12 @@
 #include <vector>
 
 class QObject;
+class QTimer;
 
 namespace dorvel::platform {
 
 struct PcmData;
+class SampleReader;
 
 /**
  * The sound library over OpenAL Soft, with libsndfile decoding samples from
@@ -35,6 +37,17 @@ struct PcmData;
  * a moment later, through the Qt event loop of the thread that loaded it (or at
  * the next call about that sample). Playbacks asked for meanwhile count as
  * running and start when the sound is ready. See the .cpp for the threading.
+ *
+ * Very long Ogg Vorbis samples (the 64 s music) are not decoded into memory at
+ * all: each playback decodes as it plays, from the sample's compressed bytes,
+ * into a few small queued buffers (streaming), so the music costs its 1.3 MB of
+ * Ogg data instead of 11 MB of PCM. Limits, take-over, looping and stopping
+ * behave as for any other sample.
+ *
+ * While nothing plays, the output device is paused (ALC_SOFT_pause_device), so
+ * an idle program costs no CPU for mixing silence; the next BASS_SamplePlay
+ * resumes it. The check runs a second after the last play or stop, from a Qt
+ * timer that only runs while the device does.
  */
 class OpenAlSoundLibrary final : public SoundLibrary
 {
@@ -67,15 +80,41 @@ public:
     /// Number of samples currently loaded.
     std::size_t loadedSamples() const { return m_samples.size(); }
 
+    /// Pauses the output device when nothing plays or waits to play (what the
+    /// idle timer runs; tests call it directly). Answers whether the device is
+    /// now paused because it is idle.
+    bool pauseIfIdle();
+    /// True while the device is paused because nothing plays.
+    bool isIdlePaused() const { return m_idlePaused; }
+    /// How long after the last play the idle check runs.
+    static constexpr int kIdleCheckMs = 1000;
+
     /// Largest playback limit per sample that BASS_SampleLoad accepts.
     static constexpr std::uint32_t kMaxPlaybacks = 64;
     /// Ogg Vorbis samples of at least this many bytes are decoded in the
     /// background; smaller ones decode in a few milliseconds and are done at once.
     static constexpr std::size_t kBackgroundDecodeBytes = 64 * 1024;
 
+    /// Ogg Vorbis samples of at least this many bytes are played while decoding
+    /// (streamed) instead of being decoded into memory.
+    static constexpr std::size_t kStreamBytes = 512 * 1024;
+    /// Each streamed playback keeps this many buffers of kStreamFrames queued:
+    /// about 0.75 s of sound at 44.1 kHz, refilled every kStreamServiceMs.
+    static constexpr int kStreamBuffers = 4;
+    static constexpr std::size_t kStreamFrames = 8192;
+    static constexpr int kStreamServiceMs = 100;
+
     /// For tests: changes the size from which Ogg Vorbis samples are decoded in
     /// the background (kBackgroundDecodeBytes until then).
     void setBackgroundDecodeBytes(std::size_t bytes) { m_backgroundDecodeBytes = bytes; }
+    /// For tests: changes the size from which Ogg Vorbis samples are streamed.
+    void setStreamBytes(std::size_t bytes) { m_streamBytes = bytes; }
+    /// True when the sample plays while decoding.
+    bool isStreamed(HSAMPLE handle) const;
+    /// Refills the buffers of streamed playbacks that have used some up and ends
+    /// those that have played to their end; what the stream timer runs, and
+    /// every call about a sample does first. Tests without an event loop call it.
+    void serviceStreams();
     /// For tests: while held, background decodings wait before they begin, so a
     /// test can act on a sample that is certainly still decoding. Releasing lets
     /// them run; freeing a sample ends its waiting decoding too.
@@ -84,6 +123,16 @@ public:
 private:
     struct DecodeJob;
     struct DecodeGate;
+
+    // One streamed playback: its own decoder over the sample's bytes and the
+    // buffers it keeps queued on its source.
+    struct Voice
+    {
+        std::unique_ptr<SampleReader> reader;
+        std::vector<unsigned int> buffers;
+        bool active = false; // playing or about to, until stopped or played out
+        bool atEnd = false; // a sound that does not loop has been read to its end
+    };
 
     struct Sample
     {
@@ -106,6 +155,9 @@ private:
         std::vector<char> pending;
         // The background decoding failed: the sample stays loaded but silent.
         bool silent = false;
+        // A streamed sample: its compressed bytes and one voice per source.
+        std::vector<unsigned char> encoded;
+        std::vector<Voice> voices;
     };
 
     bool ready();
@@ -118,6 +170,15 @@ private:
     void endBackgroundDecode(Sample &sample);
     void releaseSample(Sample &sample);
     void applyVolume();
+    bool anythingPlaying();
+    void resumeFromIdle();
+    void scheduleIdleCheck();
+    HSAMPLE keep(Sample &&sample);
+    HSAMPLE loadStreamed(
+        const unsigned char *bytes, std::uint32_t length, std::uint32_t max, std::uint32_t flags);
+    bool startVoice(Sample &sample, std::size_t index);
+    bool fillVoiceBuffer(const Sample &sample, Voice &voice, unsigned int buffer);
+    void stopVoices(Sample &sample);
 
     ALCdevice *m_device = nullptr;
     ALCcontext *m_context = nullptr;
@@ -125,8 +186,15 @@ private:
     HSAMPLE m_lastHandle = 0;
     std::uint64_t m_playCounter = 0;
     int m_volume = 100;
-    bool m_paused = false;
+    // Paused by BASS_Stop (until BASS_Start), and paused because nothing plays
+    // (until the next play); the device runs only when neither holds.
+    bool m_stopped = false;
+    bool m_idlePaused = false;
+    std::unique_ptr<QTimer> m_idleTimer;
     std::size_t m_backgroundDecodeBytes = kBackgroundDecodeBytes;
+    std::size_t m_streamBytes = kStreamBytes;
+    std::unique_ptr<QTimer> m_streamTimer;
+    std::vector<std::int16_t> m_streamScratch;
     std::shared_ptr<DecodeGate> m_gate;
     // Lives on the thread that loads samples; finished background decodings
     // post their hand-over to it. Made at the first background decoding.

@@ -390,6 +390,42 @@ std::optional<PcmData> SampleReader::decode(std::string *why, const std::atomic<
     return pcm;
 }
 
+std::size_t SampleReader::read(std::int16_t *out, std::size_t frames)
+{
+    SNDFILE *const file = m_source->file;
+    const int inChannels = m_source->info.channels;
+    const int outChannels = outputChannels();
+    std::vector<float> chunk(static_cast<std::size_t>(kChunkFrames * inChannels));
+    std::size_t done = 0;
+    while (done < frames) {
+        const sf_count_t want
+            = std::min<sf_count_t>(kChunkFrames, static_cast<sf_count_t>(frames - done));
+        const sf_count_t got = sf_readf_float(file, chunk.data(), want);
+        if (got <= 0)
+            break;
+        std::int16_t *to = out + done * static_cast<std::size_t>(outChannels);
+        if (outChannels == inChannels) {
+            for (sf_count_t i = 0; i < got * inChannels; ++i)
+                to[i] = toInt16(chunk[static_cast<std::size_t>(i)]);
+        } else {
+            for (sf_count_t f = 0; f < got; ++f) {
+                const float *frame = chunk.data() + f * inChannels;
+                float sum = 0.0f;
+                for (int c = 0; c < inChannels; ++c)
+                    sum += frame[c] == frame[c] ? frame[c] : 0.0f;
+                to[f] = toInt16(sum / static_cast<float>(inChannels));
+            }
+        }
+        done += static_cast<std::size_t>(got);
+    }
+    return done;
+}
+
+bool SampleReader::rewind()
+{
+    return sf_seek(m_source->file, 0, SEEK_SET) == 0;
+}
+
 std::optional<PcmData> decodeSample(const void *data, std::size_t size, std::string *why)
 {
     const auto reader = SampleReader::open(data, size, why);

@@ -78,6 +78,17 @@ public:
     std::optional<PcmData> decode(
         std::string *why = nullptr, const std::atomic<bool> *cancel = nullptr);
 
+    /// Channels of what decode() and read() give: 1 or 2.
+    int outputChannels() const { return m_format.channels <= 2 ? m_format.channels : 1; }
+    /**
+     * Decodes the next `frames` frames (or fewer at the end) into `out`, which
+     * holds frames × outputChannels() values, for playing while decoding.
+     * Answers the frames written: 0 at the end of the sound or on damage.
+     */
+    std::size_t read(std::int16_t *out, std::size_t frames);
+    /// Back to the first frame; false when the stream cannot seek.
+    bool rewind();
+
 private:
     struct Source;
     explicit SampleReader(std::unique_ptr<Source> source, SampleFormat format);

@@ -151,6 +151,11 @@ TEST_F(Startup, NormalStartTakesSwitchesLoadsSamplesAndPlaysMusic)
     const auto stored = test::configFileBytes();
     const auto original = test::sampleRecord(0, 7).toBytes();
     EXPECT_TRUE(std::equal(stored.begin(), stored.end(), original.begin(), original.end()));
+    // The backdrop gets its GL context with the start screen's first frame,
+    // not before it (loading the GL driver would hold that frame up).
+    EXPECT_EQ(window.GLFullScreenViewer1.hostContext(), nullptr);
+    window.show();
+    QTRY_VERIFY(window.GLFullScreenViewer1.hostContext() != nullptr);
 }
 
 TEST_F(Startup, ClosingStoresSwitchesAndShutsSoundDownInOrder)

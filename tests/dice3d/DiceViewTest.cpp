@@ -5,6 +5,7 @@
 // one redraw, and mouse presses come out as mouseDown in view pixels.
 #include "DiceTestSupport.h"
 
+#include "dice3d/DiceGLWindow.h"
 #include "dice3d/DiceRenderer.h"
 #include "dice3d/DiceView.h"
 #include "dice3d/Picking.h"
@@ -12,6 +13,7 @@
 
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
+#include <QOpenGLFramebufferObject>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -291,6 +293,86 @@ TEST_F(DiceViewTest, PickingAgreesWithTheDrawnPixels)
     EXPECT_GT(checked, 3000);
 }
 
+// Frames drawn with the slab copied from its cache equal, pixel for pixel,
+// frames with every object drawn, in the view's 16-bit colour and in 32-bit,
+// for dice at rest, turned mid-roll, held and (never in the game) cutting
+// through the slab, and after the size changes.
+TEST(DiceGL, FramesWithTheCachedSlabEqualFullyDrawnFrames)
+{
+    QOpenGLContext context;
+    context.setFormat(DiceGLWindow::requestedFormat());
+    ASSERT_TRUE(context.create());
+    QOffscreenSurface surface;
+    surface.setFormat(context.format());
+    surface.create();
+    ASSERT_TRUE(context.makeCurrent(&surface));
+
+    DiceScene scene;
+    loadDice(scene);
+    auto pose = [&](int step) {
+        for (int n = 1; n <= 5; ++n) {
+            showValue(scene.die(n), 1 + (n + step) % 6);
+            scene.die(n).setPositionZ(0.5f);
+            scene.die(n).setLibMaterialName(QStringLiteral("wuerfel"));
+        }
+        if (step == 1) { // mid-roll
+            for (int n = 1; n <= 5; ++n) {
+                scene.die(n).setPitchAngle(static_cast<float>(35 + 10 * n));
+                scene.die(n).setTurnAngle(static_cast<float>(-20 * n));
+            }
+        }
+        if (step >= 2) { // two dice held, back toward the slab and grey
+            for (int n : { 2, 4 }) {
+                scene.die(n).setPositionZ(-4.0f);
+                scene.die(n).setLibMaterialName(QStringLiteral("wuerfel2"));
+            }
+        }
+        if (step == 3) // a die cutting through the slab: only depth decides what shows
+            scene.die(3).setPositionZ(-6.0f);
+    };
+    const struct
+    {
+        const char *name;
+        GLenum colour;
+    } formats[] = { { "RGB565", 0x8D62 /* GL_RGB565 */ }, { "RGBA8", GL_RGBA8 } };
+    const QSize sizes[] = { { kWidth, kHeight }, { 120, 300 } };
+
+    DiceRenderer renderer;
+    for (const auto &format : formats) {
+        for (const QSize size : sizes) {
+            QOpenGLFramebufferObjectFormat fboFormat;
+            fboFormat.setAttachment(QOpenGLFramebufferObject::Depth);
+            fboFormat.setInternalTextureFormat(format.colour);
+            QOpenGLFramebufferObject cached(size, fboFormat);
+            QOpenGLFramebufferObject direct(size, fboFormat);
+            ASSERT_TRUE(cached.isValid() && direct.isValid());
+            for (int step = 0; step < 4; ++step) {
+                SCOPED_TRACE(::testing::Message() << format.name << " " << size.width() << "x"
+                                                  << size.height() << " pose " << step);
+                pose(step);
+                ASSERT_TRUE(cached.bind());
+                renderer.render(scene, size.width(), size.height(), DiceRenderer::Mode::Textured);
+                EXPECT_TRUE(renderer.usesCache());
+                ASSERT_TRUE(direct.bind());
+                renderer.render(
+                    scene, size.width(), size.height(), DiceRenderer::Mode::TexturedDirect);
+                direct.release();
+                const QImage a = cached.toImage();
+                const QImage b = direct.toImage();
+                ASSERT_EQ(a.size(), b.size());
+                int differing = 0;
+                for (int y = 0; y < a.height(); ++y) {
+                    for (int x = 0; x < a.width(); ++x)
+                        differing += a.pixel(x, y) != b.pixel(x, y) ? 1 : 0;
+                }
+                EXPECT_EQ(differing, 0);
+            }
+        }
+    }
+    renderer.cleanup();
+    context.doneCurrent();
+}
+
 TEST_F(DiceViewTest, OnScreenChangesCoalesceAndPressesAreReported)
 {
     view.show();
@@ -311,13 +393,16 @@ TEST_F(DiceViewTest, OnScreenChangesCoalesceAndPressesAreReported)
     }
     EXPECT_LT(difference / (kWidth * kHeight * 3), 6.0);
 
-    // Ten changes in one handler: one frame.
+    // Ten changes in one handler: one frame, drawn in the event loop's very
+    // next pass (a roll tick's frame must not wait for Qt's update delay).
     const int before = view.framesDrawn();
     for (int n = 1; n <= 5; ++n) {
         scene.die(n).setPitchAngle(45);
         scene.die(n).setTurnAngle(30);
     }
-    QTRY_COMPARE(view.framesDrawn(), before + 1);
+    EXPECT_EQ(view.framesDrawn(), before);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(view.framesDrawn(), before + 1);
     EXPECT_FALSE(QTest::qWaitFor([&] { return view.framesDrawn() > before + 1; }, 100));
 
     QSignalSpy presses(&view, &DiceView::mouseDown);
@@ -331,4 +416,42 @@ TEST_F(DiceViewTest, OnScreenChangesCoalesceAndPressesAreReported)
     ASSERT_EQ(presses.count(), 2);
     EXPECT_EQ(presses.at(1).at(2).toInt(), 75);
     EXPECT_EQ(presses.at(1).at(3).toInt(), 100);
+}
+
+// A context prepared ahead on a worker thread is taken over by the next view,
+// whose frames are the same, pixel for pixel, as those of a view that made its
+// own context; one nobody takes is dropped cleanly.
+TEST_F(DiceViewTest, APreparedContextIsTakenOverAndDrawsTheSameFrames)
+{
+    if (!QOpenGLContext::supportsThreadedOpenGL())
+        GTEST_SKIP() << "no GL on other threads here";
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    QTRY_VERIFY(view.framesDrawn() > 0);
+
+    DiceGLWindow::prepareAhead();
+    ASSERT_TRUE(DiceGLWindow::hasPrepared());
+    DiceView second(scene);
+    second.resize(kWidth, kHeight);
+    second.move(200, 0);
+    second.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&second));
+    QTRY_VERIFY(second.framesDrawn() > 0);
+    EXPECT_FALSE(DiceGLWindow::hasPrepared()) << "the second view took the prepared context";
+
+    for (int step = 0; step < 2; ++step) {
+        SCOPED_TRACE(step);
+        if (step == 1) {
+            hold(2);
+            scene.die(4).setPitchAngle(45);
+        }
+        const QImage own = view.grabFramebuffer();
+        const QImage taken = second.grabFramebuffer();
+        ASSERT_FALSE(own.isNull());
+        EXPECT_TRUE(own == taken);
+    }
+
+    DiceGLWindow::prepareAhead();
+    DiceGLWindow::dropPrepared();
+    EXPECT_FALSE(DiceGLWindow::hasPrepared());
 }

@@ -13,6 +13,7 @@
 #include "app/TfrmDorvel20Main.h"
 #include "dialogs/TfrmHighscore.h"
 #include "dialogs/TfrmSpieler.h"
+#include "dice3d/DiceGLWindow.h"
 #include "dice3d/DiceRenderer.h"
 #include "dice3d/DiceView.h"
 #include "game/TagButton.h"
@@ -33,7 +34,6 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QOpenGLContext>
-#include <QOpenGLWindow>
 #include <QPointer>
 #include <QProcess>
 #include <QPushButton>
@@ -388,7 +388,7 @@ private:
                                     "(%2 frames drawn)")
                          .arg(share * 100.0, 0, 'f', 2)
                          .arg(view->framesDrawn()));
-                if (auto *gl = qobject_cast<QOpenGLWindow *>(view->glWindow());
+                if (auto *gl = qobject_cast<dice3d::DiceGLWindow *>(view->glWindow());
                     gl && gl->context()) {
                     const QSurfaceFormat f = gl->context()->format();
                     note(QStringLiteral("dice view surface: %1%2%3 depth %4")

@@ -11,7 +11,9 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <iterator>
 #include <thread>
 
 using namespace dorvel::platform;
@@ -78,22 +80,31 @@ double secondsSince(Clock::time_point start)
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+// Points OpenAL Soft's wave back-end at a capture file and answers its path.
+// OpenAL Soft reads its configuration at the first device of the process, so
+// every test of this file shares one; each device writes the file anew.
+std::string captureFile()
+{
+    static const QTemporaryDir dir;
+    if (!dir.isValid())
+        return {};
+    static const std::string conf = dir.filePath("alsoft.conf").toStdString();
+    static const std::string out = dir.filePath("mix.wav").toStdString();
+    std::ofstream file(conf);
+    file << "[general]\ndrivers = wave\nsample-type = int16\nchannels = stereo\n"
+         << "[wave]\nfile = " << out << "\n";
+    // The suite's silent back-end would win over the configuration file.
+    dorvel::test::useOpenAlDriver(nullptr);
+    setenv("ALSOFT_CONF", conf.c_str(), 1);
+    return out;
+}
+
 } // namespace
 
 TEST(SoundCapture, PlayedSampleIsAudibleAndStoppedOneIsNot)
 {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const std::string conf = dir.filePath("alsoft.conf").toStdString();
-    const std::string out = dir.filePath("mix.wav").toStdString();
-    {
-        std::ofstream file(conf);
-        file << "[general]\ndrivers = wave\nsample-type = int16\nchannels = stereo\n"
-             << "[wave]\nfile = " << out << "\n";
-    }
-    // The suite's silent back-end would win over the configuration file.
-    dorvel::test::useOpenAlDriver(nullptr);
-    setenv("ALSOFT_CONF", conf.c_str(), 1);
+    const std::string out = captureFile();
+    ASSERT_FALSE(out.empty());
 
     OpenAlSoundLibrary lib;
     const auto opened = Clock::now();
@@ -130,4 +141,97 @@ TEST(SoundCapture, PlayedSampleIsAudibleAndStoppedOneIsNot)
     EXPECT_LT(afterStop, 0.001) << "stopped sample still heard";
     EXPECT_LT(beforePlay, 0.001);
     EXPECT_NEAR(capture.crossingsPerSecond(played + 0.1, stopped - 0.2), 880.0, 20.0);
+}
+
+// After the device has paused for idleness, the next playback is heard: the
+// capture holds the second tone at its own frequency. The back-end writes
+// nothing while paused, so the capture is shorter than the time that passed.
+TEST(SoundCapture, PlaybackAfterAnIdlePauseIsHeard)
+{
+    const std::string out = captureFile();
+    ASSERT_FALSE(out.empty());
+
+    OpenAlSoundLibrary lib;
+    const auto opened = Clock::now();
+    ASSERT_NE(lib.BASS_Init(-1, 44100, 0, nullptr), 0);
+    ASSERT_EQ(lib.BASS_Start(), 1);
+    const auto first = dorvel::test::makeTone(dorvel::test::SoundFormat::Wav16, 440.0, 0.3);
+    const auto second = dorvel::test::makeTone(dorvel::test::SoundFormat::Wav16, 660.0, 0.4);
+    const HSAMPLE a = lib.BASS_SampleLoad(
+        -1, first.data(), 0, static_cast<std::uint32_t>(first.size()), 3, BASS_SAMPLE_OVER_POS);
+    const HSAMPLE b = lib.BASS_SampleLoad(
+        -1, second.data(), 0, static_cast<std::uint32_t>(second.size()), 3, BASS_SAMPLE_OVER_POS);
+    ASSERT_TRUE(a && b);
+
+    ASSERT_NE(lib.BASS_SamplePlay(a), 0u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500)); // the first tone ends
+    ASSERT_TRUE(lib.pauseIfIdle());
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    ASSERT_NE(lib.BASS_SamplePlay(b), 0u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    const double wall = secondsSince(opened);
+    lib.BASS_Free();
+
+    // OpenAL Soft's wave writer, resumed after a pause, goes on writing where
+    // it last patched the header (byte 8), so the file is read as what the
+    // configuration says it is (16-bit stereo at the rate BASS_Init asked for)
+    // and holds the sound after the pause first.
+    std::ifstream file(out, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(file)), {});
+    ASSERT_GT(bytes.size(), 44u) << "no capture written to " << out;
+    Capture capture;
+    capture.rate = 44100;
+    capture.channels = 2;
+    for (std::size_t at = 44; at + 1 < bytes.size(); at += 2) {
+        std::int16_t value = 0;
+        std::memcpy(&value, bytes.data() + at, 2);
+        capture.samples.push_back(static_cast<float>(value) / 32768.0f);
+    }
+    const double end = static_cast<double>(capture.frames()) / capture.rate;
+    EXPECT_LT(end, wall - 0.25) << "the device did not pause";
+    // Slide a 0.1 s window over the capture, looking for the second tone.
+    bool heard = false;
+    for (double t = 0.0; t + 0.1 <= end && !heard; t += 0.05) {
+        heard = capture.rms(t, t + 0.1) > 0.1
+            && std::abs(capture.crossingsPerSecond(t, t + 0.1) - 1320.0) < 40.0;
+    }
+    EXPECT_TRUE(heard) << "the tone played after the pause";
+}
+
+// A streamed looping sample is heard without a break for several times its
+// length: every 50 ms of the capture while it plays holds its tone.
+TEST(SoundCapture, StreamedLoopPlaysOnWithoutGaps)
+{
+    const std::string out = captureFile();
+    ASSERT_FALSE(out.empty());
+
+    OpenAlSoundLibrary lib;
+    lib.setStreamBytes(1);
+    const auto opened = Clock::now();
+    ASSERT_NE(lib.BASS_Init(-1, 44100, 0, nullptr), 0);
+    const auto tone = dorvel::test::makeTone(dorvel::test::SoundFormat::OggVorbis, 440.0, 0.25);
+    const HSAMPLE sample = lib.BASS_SampleLoad(
+        -1, tone.data(), 0, static_cast<std::uint32_t>(tone.size()), 3, BASS_SAMPLE_LOOP);
+    ASSERT_TRUE(lib.isStreamed(sample));
+
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const double played = secondsSince(opened);
+    ASSERT_NE(lib.BASS_SamplePlay(sample), 0u);
+    while (secondsSince(opened) < played + 1.2) {
+        lib.serviceStreams();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    const double stopped = secondsSince(opened);
+    ASSERT_EQ(lib.BASS_SampleStop(sample), 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    lib.BASS_Free();
+
+    const Capture capture = readCapture(out);
+    ASSERT_GT(capture.rate, 0) << "no capture written to " << out;
+    for (double t = played + 0.1; t + 0.05 <= stopped - 0.2; t += 0.05) {
+        SCOPED_TRACE(t - played);
+        EXPECT_GT(capture.rms(t, t + 0.05), 0.1);
+    }
+    EXPECT_NEAR(capture.crossingsPerSecond(played + 0.1, stopped - 0.2), 880.0, 20.0);
+    EXPECT_LT(capture.rms(stopped + 0.1, stopped + 0.25), 0.001);
 }

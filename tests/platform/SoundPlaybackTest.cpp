@@ -232,3 +232,103 @@ TEST_F(SoundPlayback, DamagedOrMissingDataLoadsAsZero)
     packed.insert(packed.end(), wav.begin(), wav.end());
     EXPECT_NE(lib.BASS_SampleLoad(-1, packed.data(), 16, length, 3, 0), 0u);
 }
+
+// The output device is paused while nothing plays and runs again for the next
+// playback. A paused device mixes nothing, so a playback that had not resumed
+// it would never reach its end: each step checks that sound still runs through.
+TEST_F(SoundPlayback, DevicePausesWhileIdleAndEveryPlayResumesIt)
+{
+    const auto shortTone = makeTone(SoundFormat::Wav16, 440.0, 0.03);
+    const HSAMPLE looping = load(longTone, BASS_SAMPLE_LOOP);
+    const HSAMPLE once = load(shortTone, BASS_SAMPLE_OVER_POS);
+
+    EXPECT_TRUE(lib.pauseIfIdle()) << "nothing plays after start-up";
+    const auto loopSource = lib.BASS_SamplePlay(looping);
+    EXPECT_FALSE(lib.isIdlePaused());
+    EXPECT_FALSE(lib.pauseIfIdle()) << "a looping playback keeps the device running";
+    EXPECT_EQ(lib.activePlaybacks(looping), 1);
+    EXPECT_EQ(lib.BASS_SampleStop(looping), 1);
+    EXPECT_EQ(stateOf(loopSource), AL_STOPPED);
+
+    // Played again after pauses of either kind, the sound runs to its end.
+    const struct
+    {
+        const char *after;
+        bool stopStart;
+    } cases[] = { { "an idle pause", false }, { "BASS_Stop and BASS_Start while idle", true } };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.after);
+        ASSERT_TRUE(lib.pauseIfIdle());
+        if (c.stopStart) {
+            EXPECT_EQ(lib.BASS_Stop(), 1);
+            EXPECT_FALSE(lib.pauseIfIdle()) << "a stopped device is BASS_Start's to resume";
+            EXPECT_EQ(lib.BASS_Start(), 1);
+            EXPECT_TRUE(lib.isIdlePaused()) << "nothing plays, so it stays paused";
+        }
+        const auto source = lib.BASS_SamplePlay(once);
+        ASSERT_NE(source, 0u);
+        EXPECT_FALSE(lib.isIdlePaused());
+        EXPECT_TRUE(waitUntilStopped(source));
+    }
+
+    // Playbacks asked for after BASS_Stop wait for BASS_Start, idle or not.
+    EXPECT_EQ(lib.BASS_Stop(), 1);
+    const auto waiting = lib.BASS_SamplePlay(once);
+    ASSERT_NE(waiting, 0u);
+    EXPECT_FALSE(lib.isIdlePaused());
+    EXPECT_EQ(lib.BASS_Start(), 1);
+    EXPECT_FALSE(lib.isIdlePaused()) << "BASS_Start resumes for the playback asked for";
+    EXPECT_TRUE(waitUntilStopped(waiting));
+}
+
+// A streamed sample (played while decoding) keeps every rule of a sample held
+// in memory: the limit of three, take-over of the oldest or refusal, looping
+// past its end, playing out once, stopping and playing again, and freeing.
+TEST_F(SoundPlayback, StreamedSamplesKeepTheSampleRules)
+{
+    lib.setStreamBytes(1);
+    const auto ogg = makeTone(SoundFormat::OggVorbis, 440.0, 0.2);
+    const HSAMPLE plain = load(ogg, 0);
+    const HSAMPLE over = load(ogg, BASS_SAMPLE_OVER_POS);
+    const HSAMPLE looping = load(ogg, BASS_SAMPLE_LOOP);
+    ASSERT_TRUE(plain && over && looping);
+    ASSERT_TRUE(lib.isStreamed(plain) && lib.isStreamed(over) && lib.isStreamed(looping));
+
+    const auto a = lib.BASS_SamplePlay(plain);
+    const auto b = lib.BASS_SamplePlay(plain);
+    const auto c = lib.BASS_SamplePlay(plain);
+    ASSERT_TRUE(a && b && c);
+    EXPECT_EQ(lib.BASS_SamplePlay(plain), 0u);
+    const auto x = lib.BASS_SamplePlay(over);
+    const auto y = lib.BASS_SamplePlay(over);
+    const auto z = lib.BASS_SamplePlay(over);
+    EXPECT_EQ(lib.BASS_SamplePlay(over), x);
+    EXPECT_EQ(lib.BASS_SamplePlay(over), y);
+    EXPECT_EQ(lib.activePlaybacks(over), 3);
+    (void)z;
+    const auto loopSource = lib.BASS_SamplePlay(looping);
+    ASSERT_NE(loopSource, 0u);
+
+    // Three times the sound's length: the plain playbacks have played out and
+    // free their sources again, the looping one goes on.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(600);
+    while (std::chrono::steady_clock::now() < deadline) {
+        lib.serviceStreams();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (lib.activePlaybacks(plain) > 0 && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(lib.activePlaybacks(plain), 0);
+    EXPECT_NE(lib.BASS_SamplePlay(plain), 0u) << "a played-out source plays again";
+    EXPECT_EQ(lib.activePlaybacks(looping), 1);
+    EXPECT_EQ(stateOf(loopSource), AL_PLAYING);
+
+    EXPECT_EQ(lib.BASS_SampleStop(looping), 1);
+    EXPECT_EQ(lib.activePlaybacks(looping), 0);
+    EXPECT_EQ(stateOf(loopSource), AL_STOPPED);
+    EXPECT_EQ(lib.BASS_SamplePlay(looping), loopSource);
+    lib.BASS_SampleFree(looping);
+    EXPECT_FALSE(alIsSource(loopSource));
+    EXPECT_EQ(lib.loadedSamples(), 2u);
+}
