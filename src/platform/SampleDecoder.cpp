@@ -229,6 +229,25 @@ namespace {
         return static_cast<std::int16_t>(v >= 0.0f ? v + 0.5f : v - 0.5f);
     }
 
+    // Float frames as 16-bit samples; several input channels are mixed down to
+    // one where the output has fewer (NaNs count as silence).
+    void convertFrames(
+        const float *in, sf_count_t frames, int inChannels, int outChannels, std::int16_t *out)
+    {
+        if (outChannels == inChannels) {
+            for (sf_count_t i = 0; i < frames * inChannels; ++i)
+                out[i] = toInt16(in[i]);
+            return;
+        }
+        for (sf_count_t f = 0; f < frames; ++f) {
+            const float *frame = in + f * inChannels;
+            float sum = 0.0f;
+            for (int c = 0; c < inChannels; ++c)
+                sum += frame[c] == frame[c] ? frame[c] : 0.0f;
+            out[f] = toInt16(sum / static_cast<float>(inChannels));
+        }
+    }
+
     bool acceptedFormat(int format)
     {
         switch (format & SF_FORMAT_TYPEMASK) {
@@ -360,19 +379,7 @@ std::optional<PcmData> SampleReader::decode(std::string *why, const std::atomic<
         }
         const std::size_t at = pcm.samples.size();
         pcm.samples.resize(at + static_cast<std::size_t>(got * outChannels));
-        std::int16_t *out = pcm.samples.data() + at;
-        if (outChannels == inChannels) {
-            for (sf_count_t i = 0; i < got * inChannels; ++i)
-                out[i] = toInt16(chunk[static_cast<std::size_t>(i)]);
-        } else {
-            for (sf_count_t f = 0; f < got; ++f) {
-                const float *frame = chunk.data() + f * inChannels;
-                float sum = 0.0f;
-                for (int c = 0; c < inChannels; ++c)
-                    sum += frame[c] == frame[c] ? frame[c] : 0.0f;
-                out[f] = toInt16(sum / static_cast<float>(inChannels));
-            }
-        }
+        convertFrames(chunk.data(), got, inChannels, outChannels, pcm.samples.data() + at);
     }
     if (sf_error(file) != SF_ERR_NO_ERROR) {
         fail(why, "damaged sound data");
@@ -403,19 +410,8 @@ std::size_t SampleReader::read(std::int16_t *out, std::size_t frames)
         const sf_count_t got = sf_readf_float(file, chunk.data(), want);
         if (got <= 0)
             break;
-        std::int16_t *to = out + done * static_cast<std::size_t>(outChannels);
-        if (outChannels == inChannels) {
-            for (sf_count_t i = 0; i < got * inChannels; ++i)
-                to[i] = toInt16(chunk[static_cast<std::size_t>(i)]);
-        } else {
-            for (sf_count_t f = 0; f < got; ++f) {
-                const float *frame = chunk.data() + f * inChannels;
-                float sum = 0.0f;
-                for (int c = 0; c < inChannels; ++c)
-                    sum += frame[c] == frame[c] ? frame[c] : 0.0f;
-                to[f] = toInt16(sum / static_cast<float>(inChannels));
-            }
-        }
+        convertFrames(chunk.data(), got, inChannels, outChannels,
+            out + done * static_cast<std::size_t>(outChannels));
         done += static_cast<std::size_t>(got);
     }
     return done;
