@@ -101,14 +101,26 @@ std::string captureFile()
 
 } // namespace
 
-TEST(SoundCapture, PlayedSampleIsAudibleAndStoppedOneIsNot)
+// Each test opens the library on the wave back-end; `opened` is when the
+// capture clock started, give or take the back-end's start-up.
+class SoundCapture : public ::testing::Test
 {
-    const std::string out = captureFile();
-    ASSERT_FALSE(out.empty());
+protected:
+    void SetUp() override
+    {
+        out = captureFile();
+        ASSERT_FALSE(out.empty());
+        opened = Clock::now();
+        ASSERT_NE(lib.BASS_Init(-1, 44100, 0, nullptr), 0);
+    }
 
+    std::string out;
     OpenAlSoundLibrary lib;
-    const auto opened = Clock::now();
-    ASSERT_NE(lib.BASS_Init(-1, 44100, 0, nullptr), 0);
+    Clock::time_point opened;
+};
+
+TEST_F(SoundCapture, PlayedSampleIsAudibleAndStoppedOneIsNot)
+{
     ASSERT_EQ(lib.BASS_Start(), 1);
     const auto tone = dorvel::test::makeTone(dorvel::test::SoundFormat::Wav16, 440.0, 1.0);
     const HSAMPLE sample = lib.BASS_SampleLoad(
@@ -146,14 +158,8 @@ TEST(SoundCapture, PlayedSampleIsAudibleAndStoppedOneIsNot)
 // After the device has paused for idleness, the next playback is heard: the
 // capture holds the second tone at its own frequency. The back-end writes
 // nothing while paused, so the capture is shorter than the time that passed.
-TEST(SoundCapture, PlaybackAfterAnIdlePauseIsHeard)
+TEST_F(SoundCapture, PlaybackAfterAnIdlePauseIsHeard)
 {
-    const std::string out = captureFile();
-    ASSERT_FALSE(out.empty());
-
-    OpenAlSoundLibrary lib;
-    const auto opened = Clock::now();
-    ASSERT_NE(lib.BASS_Init(-1, 44100, 0, nullptr), 0);
     ASSERT_EQ(lib.BASS_Start(), 1);
     const auto first = dorvel::test::makeTone(dorvel::test::SoundFormat::Wav16, 440.0, 0.3);
     const auto second = dorvel::test::makeTone(dorvel::test::SoundFormat::Wav16, 660.0, 0.4);
@@ -200,15 +206,9 @@ TEST(SoundCapture, PlaybackAfterAnIdlePauseIsHeard)
 
 // A streamed looping sample is heard without a break for several times its
 // length: every 50 ms of the capture while it plays holds its tone.
-TEST(SoundCapture, StreamedLoopPlaysOnWithoutGaps)
+TEST_F(SoundCapture, StreamedLoopPlaysOnWithoutGaps)
 {
-    const std::string out = captureFile();
-    ASSERT_FALSE(out.empty());
-
-    OpenAlSoundLibrary lib;
     lib.setStreamBytes(1);
-    const auto opened = Clock::now();
-    ASSERT_NE(lib.BASS_Init(-1, 44100, 0, nullptr), 0);
     const auto tone = dorvel::test::makeTone(dorvel::test::SoundFormat::OggVorbis, 440.0, 0.25);
     const HSAMPLE sample = lib.BASS_SampleLoad(
         -1, tone.data(), 0, static_cast<std::uint32_t>(tone.size()), 3, BASS_SAMPLE_LOOP);
