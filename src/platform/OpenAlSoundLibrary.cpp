@@ -277,21 +277,25 @@ int OpenAlSoundLibrary::BASS_Start()
     return 1;
 }
 
-// True when a source of any sample plays, or a playback waits for its sound.
+// Whether playback `index` of the sample runs: it waits for the sound still
+// decoding, streams, or its source plays.
+bool OpenAlSoundLibrary::isBusy(const Sample &sample, std::size_t index)
+{
+    if (sample.job)
+        return sample.pending[index] != 0;
+    if (!sample.voices.empty())
+        return sample.voices[index].active;
+    ALint state = AL_STOPPED;
+    alGetSourcei(sample.sources[index], AL_SOURCE_STATE, &state);
+    return state == AL_PLAYING;
+}
+
+// True when a playback of any sample runs.
 bool OpenAlSoundLibrary::anythingPlaying()
 {
     for (const auto &[handle, sample] : m_samples) {
-        for (const Voice &voice : sample.voices) {
-            if (voice.active)
-                return true;
-        }
-        if (std::find(sample.pending.begin(), sample.pending.end(), char { 1 })
-            != sample.pending.end())
-            return true;
-        for (const ALuint source : sample.sources) {
-            ALint state = AL_STOPPED;
-            alGetSourcei(source, AL_SOURCE_STATE, &state);
-            if (state == AL_PLAYING)
+        for (std::size_t i = 0; i < sample.sources.size(); ++i) {
+            if (isBusy(sample, i))
                 return true;
         }
     }
@@ -703,17 +707,7 @@ std::uint32_t OpenAlSoundLibrary::BASS_SamplePlay(HSAMPLE handle)
 
     std::size_t chosen = sample.sources.size();
     for (std::size_t i = 0; i < sample.sources.size(); ++i) {
-        bool busy = false;
-        if (sample.job) {
-            busy = sample.pending[i] != 0;
-        } else if (!sample.voices.empty()) {
-            busy = sample.voices[i].active;
-        } else {
-            ALint state = AL_STOPPED;
-            alGetSourcei(sample.sources[i], AL_SOURCE_STATE, &state);
-            busy = state == AL_PLAYING;
-        }
-        if (!busy) {
+        if (!isBusy(sample, i)) {
             chosen = i;
             break;
         }
@@ -839,17 +833,9 @@ int OpenAlSoundLibrary::activePlaybacks(HSAMPLE handle)
     const Sample *sample = liveSample(handle);
     if (sample == nullptr)
         return 0;
-    if (sample->job)
-        return static_cast<int>(
-            std::count(sample->pending.begin(), sample->pending.end(), char { 1 }));
-    if (!sample->voices.empty())
-        return static_cast<int>(std::count_if(sample->voices.begin(), sample->voices.end(),
-            [](const Voice &voice) { return voice.active; }));
     int playing = 0;
-    for (const ALuint source : sample->sources) {
-        ALint state = AL_STOPPED;
-        alGetSourcei(source, AL_SOURCE_STATE, &state);
-        if (state == AL_PLAYING)
+    for (std::size_t i = 0; i < sample->sources.size(); ++i) {
+        if (isBusy(*sample, i))
             ++playing;
     }
     return playing;

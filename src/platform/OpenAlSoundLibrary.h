@@ -170,6 +170,7 @@ private:
     void endBackgroundDecode(Sample &sample);
     void releaseSample(Sample &sample);
     void applyVolume();
+    static bool isBusy(const Sample &sample, std::size_t index);
     bool anythingPlaying();
     void resumeFromIdle();
     void scheduleIdleCheck();
