@@ -349,7 +349,7 @@ std::optional<PcmData> SampleReader::decode(std::string *why, const std::atomic<
     SNDFILE *const file = m_source->file;
     const SF_INFO &info = m_source->info;
     const int inChannels = info.channels;
-    const int outChannels = inChannels <= 2 ? inChannels : 1;
+    const int outChannels = outputChannels();
     PcmData pcm;
     pcm.channels = outChannels;
     pcm.sampleRate = info.samplerate;
