@@ -53,8 +53,6 @@ public:
     /// Draws and shows a frame now, without waiting for an update request.
     /// Does nothing while the window is not exposed (its expose draws one).
     void renderNow();
-    /// Asks for a frame with the next update request.
-    void update() { requestUpdate(); }
     /// What the window shows: the current scene drawn and read back.
     QImage grabFramebuffer();
 

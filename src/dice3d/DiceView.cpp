@@ -91,8 +91,6 @@ QImage DiceView::stillPicture()
 
 QImage DiceView::grabFramebuffer()
 {
-    if (!m_window->isExposed() || !m_window->context())
-        return {};
     return m_window->grabFramebuffer();
 }
 
