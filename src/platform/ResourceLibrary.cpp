@@ -86,12 +86,10 @@ std::unique_ptr<ResourceModule> ResourceModule::fromFile(
     auto bytes = readWholeFile(path, error);
     if (!bytes)
         return nullptr;
-    auto storage = std::make_shared<const std::vector<std::uint8_t>>(std::move(*bytes));
-    auto directory = parseResourceLibrary(storage->data(), storage->size(), error);
-    if (!directory)
-        return nullptr;
-    return std::unique_ptr<ResourceModule>(
-        new ResourceModule(std::move(storage), std::move(*directory), path));
+    auto module = fromBytes(std::move(*bytes), error);
+    if (module)
+        module->m_path = path;
+    return module;
 }
 
 std::unique_ptr<ResourceModule> ResourceModule::fromBytes(

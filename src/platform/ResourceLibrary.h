@@ -27,7 +27,7 @@ inline constexpr std::string_view kResourceLibraryName = "redizo.dll";
 class ResourceModule
 {
 public:
-    /// Maps and checks a library file; nullptr (and error) when it cannot be
+    /// Reads and checks a library file; nullptr (and error) when it cannot be
     /// read or is damaged in any way.
     static std::unique_ptr<ResourceModule> fromFile(
         const std::filesystem::path &path, std::string *error = nullptr);
@@ -73,7 +73,7 @@ private:
 };
 
 /**
- * The library search: finds and maps a resource library by its bare file name.
+ * The library search: finds and loads a resource library by its bare file name.
  * The real one looks in the executable's own folder, then in the installed data
  * folder. Tests hand the windows a stand-in (see ResourceLoaders.h).
  */
