@@ -34,16 +34,18 @@ public:
     /// Checks a library held in memory; the module keeps the bytes.
     static std::unique_ptr<ResourceModule> fromBytes(
         std::vector<std::uint8_t> bytes, std::string *error = nullptr);
+    // A copy's directory would point into the original's bytes.
+    ResourceModule(const ResourceModule &) = delete;
+    ResourceModule &operator=(const ResourceModule &) = delete;
 
     const ResourceDirectory &directory() const { return m_directory; }
     /// The file it was read from; empty for a library built in memory.
     const std::filesystem::path &path() const { return m_path; }
 
 private:
-    ResourceModule(std::shared_ptr<const void> storage, ResourceDirectory directory,
-        std::filesystem::path path);
+    ResourceModule(std::vector<std::uint8_t> bytes, ResourceDirectory directory);
 
-    std::shared_ptr<const void> m_storage;
+    std::vector<std::uint8_t> m_bytes; // what the directory points into
     ResourceDirectory m_directory;
     std::filesystem::path m_path;
 };
