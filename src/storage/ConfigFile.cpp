@@ -148,10 +148,9 @@ namespace {
         return !hasWriteBits(info.st_mode) || ::access(path.c_str(), W_OK) != 0;
     }
 
-    // A file this process may not read holds a record it never saw. Every caller
-    // writes back the record it read, with its own fields changed; after a failed
-    // read that is a zero-filled one, so replacing the file would wipe the high
-    // scores in it. Such a file counts as protected.
+    // A file this process may not read holds a record it never saw: replacing it
+    // would wipe the high scores in it. updateConfig() already stops at the failed
+    // read; for a plain write such a file counts as protected too.
     bool unreadable(const std::string &path)
     {
         return ::access(path.c_str(), R_OK) != 0;
