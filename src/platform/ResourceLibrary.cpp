@@ -69,11 +69,9 @@ namespace {
 // ---------------------------------------------------------------------------
 // ResourceModule
 
-ResourceModule::ResourceModule(
-    std::shared_ptr<const void> storage, ResourceDirectory directory, std::filesystem::path path)
-    : m_storage(std::move(storage))
+ResourceModule::ResourceModule(std::vector<std::uint8_t> bytes, ResourceDirectory directory)
+    : m_bytes(std::move(bytes))
     , m_directory(std::move(directory))
-    , m_path(std::move(path))
 {
 }
 
@@ -86,25 +84,22 @@ std::unique_ptr<ResourceModule> ResourceModule::fromFile(
     auto bytes = readWholeFile(path, error);
     if (!bytes)
         return nullptr;
-    auto storage = std::make_shared<const std::vector<std::uint8_t>>(std::move(*bytes));
-    auto directory = parseResourceLibrary(storage->data(), storage->size(), error);
-    if (!directory)
-        return nullptr;
-    return std::unique_ptr<ResourceModule>(
-        new ResourceModule(std::move(storage), std::move(*directory), path));
+    auto module = fromBytes(std::move(*bytes), error);
+    if (module)
+        module->m_path = path;
+    return module;
 }
 
 std::unique_ptr<ResourceModule> ResourceModule::fromBytes(
     std::vector<std::uint8_t> bytes, std::string *error)
 {
-    // The vector's buffer does not move when the vector itself is moved into
-    // the shared storage, so the directory's pointers stay valid.
-    auto storage = std::make_shared<const std::vector<std::uint8_t>>(std::move(bytes));
-    auto directory = parseResourceLibrary(storage->data(), storage->size(), error);
+    auto directory = parseResourceLibrary(bytes.data(), bytes.size(), error);
     if (!directory)
         return nullptr;
+    // The vector's buffer does not move when the vector itself is moved into the
+    // module, so the directory's pointers stay valid.
     return std::unique_ptr<ResourceModule>(
-        new ResourceModule(std::move(storage), std::move(*directory), {}));
+        new ResourceModule(std::move(bytes), std::move(*directory)));
 }
 
 // ---------------------------------------------------------------------------

@@ -27,23 +27,25 @@ inline constexpr std::string_view kResourceLibraryName = "redizo.dll";
 class ResourceModule
 {
 public:
-    /// Maps and checks a library file; nullptr (and error) when it cannot be
+    /// Reads and checks a library file; nullptr (and error) when it cannot be
     /// read or is damaged in any way.
     static std::unique_ptr<ResourceModule> fromFile(
         const std::filesystem::path &path, std::string *error = nullptr);
     /// Checks a library held in memory; the module keeps the bytes.
     static std::unique_ptr<ResourceModule> fromBytes(
         std::vector<std::uint8_t> bytes, std::string *error = nullptr);
+    // A copy's directory would point into the original's bytes.
+    ResourceModule(const ResourceModule &) = delete;
+    ResourceModule &operator=(const ResourceModule &) = delete;
 
     const ResourceDirectory &directory() const { return m_directory; }
     /// The file it was read from; empty for a library built in memory.
     const std::filesystem::path &path() const { return m_path; }
 
 private:
-    ResourceModule(std::shared_ptr<const void> storage, ResourceDirectory directory,
-        std::filesystem::path path);
+    ResourceModule(std::vector<std::uint8_t> bytes, ResourceDirectory directory);
 
-    std::shared_ptr<const void> m_storage;
+    std::vector<std::uint8_t> m_bytes; // what the directory points into
     ResourceDirectory m_directory;
     std::filesystem::path m_path;
 };
@@ -73,7 +75,7 @@ private:
 };
 
 /**
- * The library search: finds and maps a resource library by its bare file name.
+ * The library search: finds and loads a resource library by its bare file name.
  * The real one looks in the executable's own folder, then in the installed data
  * folder. Tests hand the windows a stand-in (see ResourceLoaders.h).
  */

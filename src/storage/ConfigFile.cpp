@@ -148,10 +148,9 @@ namespace {
         return !hasWriteBits(info.st_mode) || ::access(path.c_str(), W_OK) != 0;
     }
 
-    // A file this process may not read holds a record it never saw. Every caller
-    // writes back the record it read, with its own fields changed; after a failed
-    // read that is a zero-filled one, so replacing the file would wipe the high
-    // scores in it. Such a file counts as protected.
+    // A file this process may not read holds a record it never saw: replacing it
+    // would wipe the high scores in it. updateConfig() already stops at the failed
+    // read; for a plain write such a file counts as protected too.
     bool unreadable(const std::string &path)
     {
         return ::access(path.c_str(), R_OK) != 0;
@@ -367,6 +366,25 @@ namespace {
         return true;
     }
 
+    // Runs `write(target, mayTidy)` on the file the name stands for while holding
+    // the exclusive lock. False for a dangling link, when another copy holds the
+    // lock too long, or when anything throws.
+    template <typename Write> bool underWriteLock(const std::string &fileName, Write write)
+    {
+        try {
+            const std::optional<std::string> target = resolveTarget(fileName);
+            if (!target)
+                return false;
+            ConfigLock lock;
+            const LockResult locked = lock.acquire(*target, true);
+            if (locked == LockResult::Busy)
+                return false;
+            return write(*target, locked == LockResult::Locked);
+        } catch (...) {
+            return false;
+        }
+    }
+
 } // namespace
 
 ReadOutcome readConfigFile(const std::string &fileName, ConfigRecord &record)
@@ -389,40 +407,22 @@ bool readConfig(const std::string &fileName, ConfigRecord &record)
 
 bool writeConfig(const std::string &fileName, ConfigRecord record)
 {
-    try {
-        const std::optional<std::string> target = resolveTarget(fileName);
-        if (!target)
-            return false;
-        ConfigLock lock;
-        const LockResult locked = lock.acquire(*target, true);
-        if (locked == LockResult::Busy)
-            return false;
-        return writeLocked(*target, record, locked == LockResult::Locked);
-    } catch (...) {
-        return false;
-    }
+    return underWriteLock(fileName, [&](const std::string &target, bool mayTidy) {
+        return writeLocked(target, record, mayTidy);
+    });
 }
 
 bool updateConfig(const std::string &fileName, const std::function<void(ConfigRecord &)> &change)
 {
-    try {
-        const std::optional<std::string> target = resolveTarget(fileName);
-        if (!target)
-            return false;
-        // One exclusive lock over the read and the write: no other copy of the
-        // program can write in between, so neither change is lost.
-        ConfigLock lock;
-        const LockResult locked = lock.acquire(*target, true);
-        if (locked == LockResult::Busy)
-            return false;
+    // One exclusive lock over the read and the write: no other copy of the program
+    // can write in between, so neither change is lost.
+    return underWriteLock(fileName, [&](const std::string &target, bool mayTidy) {
         ConfigRecord record {};
-        if (readLocked(*target, record) == ReadOutcome::Failed)
+        if (readLocked(target, record) == ReadOutcome::Failed)
             return false;
         change(record);
-        return writeLocked(*target, record, locked == LockResult::Locked);
-    } catch (...) {
-        return false;
-    }
+        return writeLocked(target, record, mayTidy);
+    });
 }
 
 } // namespace dorvel::storage
