@@ -183,12 +183,10 @@ std::vector<std::filesystem::path> resourceSearchFolders()
     const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (!ec && executable.has_parent_path()) {
         folders.push_back(executable.parent_path());
-        // An installed tree moved to another prefix still has its data beside bin/.
-        folders.push_back(executable.parent_path().parent_path() / "share" / "halvenor-dorvel");
+        // The installed data folder, relative to the program so that an installed
+        // tree moved to another prefix or unpacked anywhere still finds it.
+        folders.push_back(executable.parent_path() / DORVEL_DATADIR);
     }
-#ifdef DORVEL_DATADIR
-    folders.push_back(executable.parent_path() / DORVEL_DATADIR); // relative to the program
-#endif
     return folders;
 }
 
