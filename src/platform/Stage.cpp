@@ -429,8 +429,7 @@ double stageScaleFactor(QSize pixels, double appliedRatio, double userFactor)
 StagePlan planStage(std::span<const DisplayMode> modes, bool windowsPlaceable, double appliedRatio,
     double userFactor)
 {
-    const std::optional<DisplayMode> choice
-        = chooseDisplayMode(modes, { kStageSize.width(), kStageSize.height(), 16 });
+    const std::optional<DisplayMode> choice = chooseDisplayMode(modes, kStageMode);
     if (!choice)
         return { false, userFactor };
     const QSize pixels(choice->width, choice->height);

@@ -12,6 +12,9 @@ namespace dorvel::platform {
 
 /// The program's screen: every window is designed for an 800×600 display.
 inline constexpr QSize kStageSize { 800, 600 };
+/// The display mode the full-screen viewer asks for (800×600 at 16 bits); the
+/// stage's plan predicts the mode it ends up choosing from this.
+inline constexpr DisplayMode kStageMode { kStageSize.width(), kStageSize.height(), 16 };
 
 /// Where a window sits on the stage.
 enum class Placement {
