@@ -384,16 +384,6 @@ namespace stage {
         return g_host != nullptr ? g_host->stage() : nullptr;
     }
 
-    QWidget *host()
-    {
-        return g_host;
-    }
-
-    QWidget *openIfPlanned()
-    {
-        return g_planned ? open() : current();
-    }
-
     void adopt(QWidget *window, Placement placement)
     {
         if (g_host != nullptr)
@@ -402,7 +392,8 @@ namespace stage {
 
     void adoptIfPlanned(QWidget *window, Placement placement)
     {
-        openIfPlanned();
+        if (g_planned)
+            open();
         adopt(window, placement);
     }
 

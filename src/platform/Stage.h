@@ -54,16 +54,12 @@ namespace stage {
     QWidget *open();
     /// The stage widget when the host exists, otherwise nullptr.
     QWidget *current();
-    /// The full-screen host when it exists.
-    QWidget *host();
-    /// Opens the stage first if a stage is planned (windows that come up before
-    /// the display is set up, such as start-up message boxes).
-    QWidget *openIfPlanned();
 
     /// Puts a window on the stage, keeping its position as stage coordinates
     /// (or centring it). Nothing happens without a stage.
     void adopt(QWidget *window, Placement placement = Placement::AsDesigned);
-    /// adopt() after openIfPlanned().
+    /// adopt() after opening the stage if one is planned (windows that come up
+    /// before the display is set up, such as start-up message boxes).
     void adoptIfPlanned(QWidget *window, Placement placement = Placement::AsDesigned);
 
     /// Takes every window off the stage (they become hidden top-level windows
