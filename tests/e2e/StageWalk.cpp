@@ -267,7 +267,7 @@ QRect dieBox(dice3d::DiceView *view, int n)
 // A click at a view pixel, as a real X event where the platform takes them.
 void clickView(dice3d::DiceView *view, QPoint point)
 {
-    if (QGuiApplication::platformName() == QLatin1String("xcb") && !platform::isWaylandSession()) {
+    if (platform::windowsPlaceable()) {
         const QPointF global = QPointF(view->mapToGlobal(point)) * scale();
         QProcess::execute(QStringLiteral("xdotool"),
             { QStringLiteral("mousemove"), QString::number(qRound(global.x())),
