@@ -38,10 +38,8 @@ std::unique_ptr<DorvelApplication> createApplication(
     double userFactor = qEnvironmentVariable("QT_SCALE_FACTOR").toDouble(&given);
     if (!given || userFactor <= 0.0)
         userFactor = 1.0;
-    const bool placeable
-        = QGuiApplication::platformName() == QLatin1String("xcb") && !platform::isWaylandSession();
     const platform::StagePlan plan = platform::planStage(
-        displayModes.modes(), placeable, screen->devicePixelRatio(), userFactor);
+        displayModes.modes(), platform::windowsPlaceable(), screen->devicePixelRatio(), userFactor);
     platform::stage::setPlanned(plan.hosted);
     if (std::abs(plan.scaleFactor - userFactor) > 1e-9) {
         application.reset();

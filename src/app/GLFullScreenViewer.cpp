@@ -121,20 +121,19 @@ void GLFullScreenViewer::activate()
     const bool fits = switched ? choice->width == kWanted.width && choice->height == kWanted.height
                                : screenSize == platform::kStageSize;
     m_hosted = platform::stage::planned() || !fits;
+    // The frame awaited: the host's, or on the system's windows any first one.
+    QWidget *framed = nullptr;
     if (m_hosted) {
-        QWidget *host = platform::stage::open()->window();
-        m_firstFrameWatch
-            = std::make_unique<FirstFrameWatch>(host, [this] { createHostContext(); });
+        framed = platform::stage::open()->window();
     } else {
         m_backdrop = std::make_unique<Backdrop>();
         if (screen != nullptr)
             m_backdrop->setGeometry(screen->geometry());
         m_backdrop->show();
-        // Loading the GL driver (llvmpipe: about 50 MB of libraries) would hold
-        // up the start screen's first frame; the context comes right after it.
-        m_firstFrameWatch
-            = std::make_unique<FirstFrameWatch>(nullptr, [this] { createHostContext(); });
     }
+    // Loading the GL driver (llvmpipe: about 50 MB of libraries) would hold up
+    // the program's first frame; the context comes right after it.
+    m_firstFrameWatch = std::make_unique<FirstFrameWatch>(framed, [this] { createHostContext(); });
     m_active = true;
 }
 

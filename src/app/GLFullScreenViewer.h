@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/DisplayMode.h"
+#include "platform/Stage.h"
 
 #include <memory>
 
@@ -29,7 +30,7 @@ namespace dorvel::app {
 class GLFullScreenViewer
 {
 public:
-    static constexpr platform::DisplayMode kWanted { 800, 600, 16 };
+    static constexpr platform::DisplayMode kWanted = platform::kStageMode;
 
     explicit GLFullScreenViewer(platform::DisplayModes &displayModes);
     ~GLFullScreenViewer();

@@ -1,34 +1,17 @@
 // Program entry: the application, the start screen as main window, the loop.
-#include "DorvelApplication.h"
+#include "Startup.h"
 #include "TfrmDorvel20Main.h"
 #include "platform/Clock.h"
-#include "platform/DisplayMode.h"
-#include "platform/Fonts.h"
 #include "platform/ResourceLibrary.h"
-#include "platform/SanitizerSupport.h"
-#include "platform/SoundLibrary.h"
-#include "platform/Stage.h"
 
 int main(int argc, char **argv)
 {
     using namespace dorvel;
-    // First, while the process is single-threaded: the display adapter forks the
-    // watchdog that restores the user's display mode however the program ends.
-    const auto displayModes = platform::createSystemDisplayModes();
+    const app::Startup startup(argc, argv);
+    const auto &application = startup.application;
 
-    platform::keepGlDriverLoadedForLeakChecks();
-    const auto application = app::createApplication(argc, argv, *displayModes);
-    // A message box before the start screen may have opened the stage; it goes
-    // before the application does, whichever way main ends.
-    struct StageCloser
-    {
-        ~StageCloser() { platform::stage::close(); }
-    } stageCloser;
-    platform::registerFonts();
-    const auto sound = platform::createOpenAlSoundLibrary();
-
-    app::TfrmDorvel20Main frmDorvel20Main(
-        *sound, platform::systemResourceLoader(), platform::systemClock(), *displayModes);
+    app::TfrmDorvel20Main frmDorvel20Main(*startup.sound, platform::systemResourceLoader(),
+        platform::systemClock(), *startup.displayModes);
     if (frmDorvel20Main.startFailed())
         return frmDorvel20Main.exitCode();
     QObject::connect(&frmDorvel20Main, &app::TfrmDorvel20Main::closed, application.get(),

@@ -59,6 +59,11 @@ bool isWaylandSession()
     return !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") || session == "wayland";
 }
 
+bool windowsPlaceable()
+{
+    return QGuiApplication::platformName() == QLatin1String("xcb") && !isWaylandSession();
+}
+
 std::unique_ptr<DisplayModes> createFixedDisplayModes()
 {
     return std::make_unique<FixedDisplayModes>();

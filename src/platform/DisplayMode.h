@@ -67,4 +67,8 @@ std::unique_ptr<DisplayModes> createFixedDisplayModes();
 /// changes no other program sees).
 bool isWaylandSession();
 
+/// The program may place its windows where it likes (and real X events reach
+/// them there): the toolkit talks X11, outside a Wayland session.
+bool windowsPlaceable();
+
 } // namespace dorvel::platform

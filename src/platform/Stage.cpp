@@ -384,16 +384,6 @@ namespace stage {
         return g_host != nullptr ? g_host->stage() : nullptr;
     }
 
-    QWidget *host()
-    {
-        return g_host;
-    }
-
-    QWidget *openIfPlanned()
-    {
-        return g_planned ? open() : current();
-    }
-
     void adopt(QWidget *window, Placement placement)
     {
         if (g_host != nullptr)
@@ -402,7 +392,8 @@ namespace stage {
 
     void adoptIfPlanned(QWidget *window, Placement placement)
     {
-        openIfPlanned();
+        if (g_planned)
+            open();
         adopt(window, placement);
     }
 
@@ -429,8 +420,7 @@ double stageScaleFactor(QSize pixels, double appliedRatio, double userFactor)
 StagePlan planStage(std::span<const DisplayMode> modes, bool windowsPlaceable, double appliedRatio,
     double userFactor)
 {
-    const std::optional<DisplayMode> choice
-        = chooseDisplayMode(modes, { kStageSize.width(), kStageSize.height(), 16 });
+    const std::optional<DisplayMode> choice = chooseDisplayMode(modes, kStageMode);
     if (!choice)
         return { false, userFactor };
     const QSize pixels(choice->width, choice->height);

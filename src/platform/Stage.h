@@ -12,6 +12,9 @@ namespace dorvel::platform {
 
 /// The program's screen: every window is designed for an 800×600 display.
 inline constexpr QSize kStageSize { 800, 600 };
+/// The display mode the full-screen viewer asks for (800×600 at 16 bits); the
+/// stage's plan predicts the mode it ends up choosing from this.
+inline constexpr DisplayMode kStageMode { kStageSize.width(), kStageSize.height(), 16 };
 
 /// Where a window sits on the stage.
 enum class Placement {
@@ -51,16 +54,12 @@ namespace stage {
     QWidget *open();
     /// The stage widget when the host exists, otherwise nullptr.
     QWidget *current();
-    /// The full-screen host when it exists.
-    QWidget *host();
-    /// Opens the stage first if a stage is planned (windows that come up before
-    /// the display is set up, such as start-up message boxes).
-    QWidget *openIfPlanned();
 
     /// Puts a window on the stage, keeping its position as stage coordinates
     /// (or centring it). Nothing happens without a stage.
     void adopt(QWidget *window, Placement placement = Placement::AsDesigned);
-    /// adopt() after openIfPlanned().
+    /// adopt() after opening the stage if one is planned (windows that come up
+    /// before the display is set up, such as start-up message boxes).
     void adoptIfPlanned(QWidget *window, Placement placement = Placement::AsDesigned);
 
     /// Takes every window off the stage (they become hidden top-level windows

@@ -9,7 +9,7 @@
 // The screenshot command gets the PNG file to write as its one argument.
 // Exit code 0 when every check held; the failures are listed on stderr.
 #include "app/ClickableImage.h"
-#include "app/DorvelApplication.h"
+#include "app/Startup.h"
 #include "app/TfrmDorvel20Main.h"
 #include "dialogs/TfrmHighscore.h"
 #include "dialogs/TfrmSpieler.h"
@@ -21,10 +21,7 @@
 #include "game/TfrmDorvel20Game.h"
 #include "platform/Clock.h"
 #include "platform/DisplayMode.h"
-#include "platform/Fonts.h"
 #include "platform/ResourceLibrary.h"
-#include "platform/SanitizerSupport.h"
-#include "platform/SoundLibrary.h"
 #include "platform/Stage.h"
 
 #include <QAbstractButton>
@@ -270,7 +267,7 @@ QRect dieBox(dice3d::DiceView *view, int n)
 // A click at a view pixel, as a real X event where the platform takes them.
 void clickView(dice3d::DiceView *view, QPoint point)
 {
-    if (QGuiApplication::platformName() == QLatin1String("xcb") && !platform::isWaylandSession()) {
+    if (platform::windowsPlaceable()) {
         const QPointF global = QPointF(view->mapToGlobal(point)) * scale();
         QProcess::execute(QStringLiteral("xdotool"),
             { QStringLiteral("mousemove"), QString::number(qRound(global.x())),
@@ -492,14 +489,8 @@ int main(int argc, char **argv)
     if (argc > 2)
         g_keep = QString::fromLocal8Bit(argv[2]);
 
-    const auto displayModes = platform::createSystemDisplayModes();
-    platform::keepGlDriverLoadedForLeakChecks();
-    const auto application = app::createApplication(argc, argv, *displayModes);
-    struct StageCloser
-    {
-        ~StageCloser() { platform::stage::close(); }
-    } stageCloser;
-    platform::registerFonts();
+    const app::Startup startup(argc, argv);
+    const auto &application = startup.application;
     note(QStringLiteral("platform %1, screen %2x%3 at scale %4, stage %5")
              .arg(QGuiApplication::platformName())
              .arg(QGuiApplication::primaryScreen()->size().width())
@@ -507,12 +498,11 @@ int main(int argc, char **argv)
              .arg(scale())
              .arg(platform::stage::planned() ? QStringLiteral("planned")
                                              : QStringLiteral("not planned")));
-    const auto sound = platform::createOpenAlSoundLibrary();
     Walk walk;
     int code = 0;
     {
-        app::TfrmDorvel20Main start(
-            *sound, platform::systemResourceLoader(), platform::systemClock(), *displayModes);
+        app::TfrmDorvel20Main start(*startup.sound, platform::systemResourceLoader(),
+            platform::systemClock(), *startup.displayModes);
         if (start.startFailed()) {
             fail(QStringLiteral("the start-up failed"));
             return 1;
