@@ -205,12 +205,12 @@ int startupOnce(int argc, char **argv)
 
     const auto displayModes = platform::createSystemDisplayModes();
     mark("display modes created");
+    bench::TimedSoundLibrary sound(platform::createOpenAlSoundLibrary(app::kSoundFrequency));
+    mark("sound library created (device opening ahead)");
     app::DorvelApplication application(argc, argv);
     mark("application created");
     platform::registerFonts();
     mark("fonts registered");
-    bench::TimedSoundLibrary sound(platform::createOpenAlSoundLibrary());
-    mark("sound library created");
 
     FirstEventStamp stamps;
     application.installEventFilter(&stamps);

@@ -1,4 +1,5 @@
 #include "Startup.h"
+#include "TfrmDorvel20Main.h"
 
 #include "platform/Fonts.h"
 #include "platform/SanitizerSupport.h"
@@ -9,10 +10,12 @@ namespace dorvel::app {
 Startup::Startup(int &argc, char **argv)
     : displayModes(platform::createSystemDisplayModes())
 {
+    // The sound system starts on a worker while the toolkit and the fonts do;
+    // the start screen's BASS_Init takes the device over.
+    sound = platform::createOpenAlSoundLibrary(kSoundFrequency);
     platform::keepGlDriverLoadedForLeakChecks();
     application = createApplication(argc, argv, *displayModes);
     platform::registerFonts();
-    sound = platform::createOpenAlSoundLibrary();
 }
 
 Startup::StageCloser::~StageCloser()

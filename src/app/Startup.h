@@ -12,7 +12,8 @@ namespace dorvel::app {
  * What the program sets up before its start screen, in this order: the display
  * (first, while the process is single-threaded: the display adapter forks the
  * watchdog that restores the user's display mode however the program ends), the
- * application (createApplication), the fonts and the sound. A message box before
+ * sound library, which starts opening the output device on a worker thread, the
+ * application (createApplication) and the fonts. A message box before
  * the start screen may have opened the stage; it goes before the application
  * does, whichever way the caller ends.
  */

@@ -150,7 +150,7 @@ void TfrmDorvel20Main::FormCreate()
         return;
     }
 
-    soundAvailable = m_sound.BASS_Init(-1, 44100, 0, this) != 0;
+    soundAvailable = m_sound.BASS_Init(-1, kSoundFrequency, 0, this) != 0;
     if (!soundAvailable) {
         soundOn = false;
         musicOn = false;

@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include <array>
+#include <cstdint>
 #include <memory>
 
 class QLabel;
@@ -28,6 +29,9 @@ inline constexpr int kExitNormal = 0;
 /// The program could not start or had to stop: a missing resource library or
 /// the wrong sound-library version.
 inline constexpr int kExitFatal = 1;
+
+/// The output rate the start screen initialises the sound library with.
+inline constexpr std::uint32_t kSoundFrequency = 44100;
 
 /// The message when the resource library is missing; the program ends after it.
 QString libraryMissingText();

@@ -1,7 +1,8 @@
 // Threads. Every call arrives on the user-interface thread, which alone owns
-// m_samples and alone calls OpenAL. The only other threads are decode workers,
-// one per sample being decoded in the background (a long Ogg Vorbis sample, in
-// practice the music):
+// m_samples and alone calls OpenAL once BASS_Init has run. The only other
+// threads are the one that opens the device ahead, and decode workers, one per
+// sample being decoded in the background (a long Ogg Vorbis sample, in practice
+// the music):
 //
 // - BASS_SampleLoad copies the caller's bytes into a DecodeJob and opens them
 //   with SampleReader there and then, so every check that decides between a
@@ -22,6 +23,9 @@
 //   posts to a dead object. A queued hand-over that arrives after its sample was
 //   freed finds no job and does nothing; one queued when the library itself is
 //   destroyed is discarded by Qt together with m_receiver.
+// - openDeviceAhead's worker opens a device and its context and touches nothing
+//   else; BASS_Init, BASS_Free or the destructor waits for it and takes its
+//   result (the future orders the two).
 // - The gate (a mutex and condition variable) only matters to tests that hold
 //   workers back; cancelled and held are read under its mutex.
 //
@@ -59,6 +63,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <functional>
+#include <future>
 #include <mutex>
 #include <new>
 #include <optional>
@@ -204,6 +209,45 @@ std::uint32_t OpenAlSoundLibrary::BASS_GetVersion()
     return kBassVersion17;
 }
 
+void OpenAlSoundLibrary::openDeviceAhead(std::uint32_t freq)
+{
+    if (m_device || m_ahead.valid())
+        return;
+    // Opening asks the sound system (a server, or ALSA probing its cards), which
+    // can take tens of milliseconds; nothing but this device is touched there.
+    m_ahead = std::async(std::launch::async, [freq] { return openDevice(freq); });
+}
+
+// Device and context for the rate; without a device, neither. The context is
+// not made current: that is process-wide and left to BASS_Init.
+OpenAlSoundLibrary::OpenedDevice OpenAlSoundLibrary::openDevice(std::uint32_t freq)
+{
+    OpenedDevice opened;
+    opened.freq = freq;
+    opened.device = alcOpenDevice(nullptr);
+    if (!opened.device)
+        return opened;
+    ALCint attributes[3] = { 0, 0, 0 };
+    if (freq >= 8000 && freq <= 192000) {
+        attributes[0] = ALC_FREQUENCY;
+        attributes[1] = static_cast<ALCint>(freq);
+    }
+    opened.context = alcCreateContext(opened.device, attributes);
+    return opened;
+}
+
+void OpenAlSoundLibrary::closeDevice(OpenedDevice &opened)
+{
+    if (opened.context) {
+        if (alcGetCurrentContext() == opened.context)
+            alcMakeContextCurrent(nullptr);
+        alcDestroyContext(opened.context);
+    }
+    if (opened.device)
+        alcCloseDevice(opened.device);
+    opened = {};
+}
+
 // `device` and `win` choose nothing here: the system's default output is always
 // used, and no window is needed. `freq` becomes the mixing rate when sensible.
 int OpenAlSoundLibrary::BASS_Init(int, std::uint32_t freq, std::uint32_t, void *)
@@ -212,26 +256,27 @@ int OpenAlSoundLibrary::BASS_Init(int, std::uint32_t freq, std::uint32_t, void *
         qCWarning(lcSound, "BASS_Init: already initialised");
         return 0;
     }
-    ALCdevice *device = alcOpenDevice(nullptr);
-    if (!device) {
+    OpenedDevice opened;
+    if (m_ahead.valid()) {
+        opened = m_ahead.get();
+        if (opened.freq != freq) {
+            closeDevice(opened);
+            opened = openDevice(freq);
+        }
+    } else {
+        opened = openDevice(freq);
+    }
+    if (!opened.device) {
         qCInfo(lcSound, "BASS_Init: no output device could be opened");
         return 0;
     }
-    ALCint attributes[3] = { 0, 0, 0 };
-    if (freq >= 8000 && freq <= 192000) {
-        attributes[0] = ALC_FREQUENCY;
-        attributes[1] = static_cast<ALCint>(freq);
-    }
-    ALCcontext *context = alcCreateContext(device, attributes);
-    if (!context || alcMakeContextCurrent(context) == ALC_FALSE) {
+    if (!opened.context || alcMakeContextCurrent(opened.context) == ALC_FALSE) {
         qCWarning(lcSound, "BASS_Init: no OpenAL context on the output device");
-        if (context)
-            alcDestroyContext(context);
-        alcCloseDevice(device);
+        closeDevice(opened);
         return 0;
     }
-    m_device = device;
-    m_context = context;
+    m_device = opened.device;
+    m_context = opened.context;
     m_stopped = false;
     m_idlePaused = false;
     alGetError(); // start from a clean error state
@@ -843,6 +888,10 @@ int OpenAlSoundLibrary::activePlaybacks(HSAMPLE handle)
 
 void OpenAlSoundLibrary::BASS_Free()
 {
+    if (m_ahead.valid()) {
+        OpenedDevice unclaimed = m_ahead.get();
+        closeDevice(unclaimed);
+    }
     if (!m_device)
         return;
     // Every worker is told to stop before the first is waited for.
@@ -869,9 +918,12 @@ void OpenAlSoundLibrary::BASS_Free()
     m_volume = 100;
 }
 
-std::unique_ptr<SoundLibrary> createOpenAlSoundLibrary()
+std::unique_ptr<SoundLibrary> createOpenAlSoundLibrary(std::uint32_t openAheadFreq)
 {
-    return std::make_unique<OpenAlSoundLibrary>();
+    auto library = std::make_unique<OpenAlSoundLibrary>();
+    if (openAheadFreq != 0)
+        library->openDeviceAhead(openAheadFreq);
+    return library;
 }
 
 } // namespace dorvel::platform

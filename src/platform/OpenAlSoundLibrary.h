@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <future>
 #include <map>
 #include <memory>
 #include <thread>
@@ -56,6 +57,12 @@ public:
     ~OpenAlSoundLibrary() override;
     OpenAlSoundLibrary(const OpenAlSoundLibrary &) = delete;
     OpenAlSoundLibrary &operator=(const OpenAlSoundLibrary &) = delete;
+
+    /// Opens the system's default output device for `freq` on a worker thread,
+    /// now, and answers at once. The next BASS_Init at that rate takes the
+    /// device over (or its failure to open) instead of waiting for the sound
+    /// system then; at another rate it is closed and BASS_Init opens anew.
+    void openDeviceAhead(std::uint32_t freq);
 
     std::uint32_t BASS_GetVersion() override;
     int BASS_Init(int device, std::uint32_t freq, std::uint32_t flags, void *win) override;
@@ -181,8 +188,20 @@ private:
     bool fillVoiceBuffer(const Sample &sample, Voice &voice, unsigned int buffer);
     void stopVoices(Sample &sample);
 
+    // An output device with its (not yet current) context, as opened for a rate.
+    struct OpenedDevice
+    {
+        std::uint32_t freq = 0;
+        ALCdevice *device = nullptr;
+        ALCcontext *context = nullptr;
+    };
+    static OpenedDevice openDevice(std::uint32_t freq);
+    static void closeDevice(OpenedDevice &opened);
+
     ALCdevice *m_device = nullptr;
     ALCcontext *m_context = nullptr;
+    // The device openDeviceAhead is opening; its worker touches nothing else.
+    std::future<OpenedDevice> m_ahead;
     std::map<HSAMPLE, Sample> m_samples;
     HSAMPLE m_lastHandle = 0;
     std::uint64_t m_playCounter = 0;

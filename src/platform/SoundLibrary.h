@@ -49,7 +49,10 @@ public:
     virtual void BASS_Free() = 0;
 };
 
-/// The real library: OpenAL Soft for output, libsndfile for decoding.
-std::unique_ptr<SoundLibrary> createOpenAlSoundLibrary();
+/// The real library: OpenAL Soft for output, libsndfile for decoding. With a
+/// rate, the output device is opened for it on a worker thread straight away
+/// (see OpenAlSoundLibrary::openDeviceAhead), so that the program's other
+/// start-up work and the sound system's start overlap.
+std::unique_ptr<SoundLibrary> createOpenAlSoundLibrary(std::uint32_t openAheadFreq = 0);
 
 } // namespace dorvel::platform

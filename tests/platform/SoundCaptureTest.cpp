@@ -235,3 +235,43 @@ TEST_F(SoundCapture, StreamedLoopPlaysOnWithoutGaps)
     EXPECT_NEAR(capture.crossingsPerSecond(played + 0.1, stopped - 0.2), 880.0, 20.0);
     EXPECT_LT(capture.rms(stopped + 0.1, stopped + 0.25), 0.001);
 }
+
+// A device opened ahead is the one BASS_Init takes over at the same rate: the
+// capture runs from the moment it was opened, and a sample played after
+// BASS_Init is heard in it. At another rate it is closed, and the capture
+// comes from a device that BASS_Init opened at its own rate.
+TEST(SoundOpenedAhead, TakenOverAtItsRateReopenedAtAnother)
+{
+    const std::string out = captureFile();
+    ASSERT_FALSE(out.empty());
+    const auto tone = dorvel::test::makeTone(dorvel::test::SoundFormat::Wav16, 440.0, 1.0);
+    struct Case
+    {
+        std::uint32_t aheadRate;
+        bool takenOver;
+    };
+    for (const Case c : { Case { 44100, true }, Case { 22050, false } }) {
+        SCOPED_TRACE(c.aheadRate);
+        OpenAlSoundLibrary lib;
+        lib.openDeviceAhead(c.aheadRate);
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        const auto init = Clock::now();
+        ASSERT_NE(lib.BASS_Init(-1, 44100, 0, nullptr), 0);
+        ASSERT_EQ(lib.BASS_Start(), 1);
+        const HSAMPLE sample = lib.BASS_SampleLoad(
+            -1, tone.data(), 0, static_cast<std::uint32_t>(tone.size()), 3, BASS_SAMPLE_LOOP);
+        ASSERT_NE(lib.BASS_SamplePlay(sample), 0u);
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        const double played = secondsSince(init);
+        lib.BASS_Free();
+
+        const Capture capture = readCapture(out);
+        ASSERT_EQ(capture.rate, 44100) << "no capture at BASS_Init's rate in " << out;
+        const double end = static_cast<double>(capture.frames()) / capture.rate;
+        if (c.takenOver)
+            EXPECT_GT(end, played + 0.2) << "the capture did not start when opened ahead";
+        else
+            EXPECT_LT(end, played + 0.2) << "the device opened ahead was kept";
+        EXPECT_GT(capture.rms(end - 0.3, end - 0.05), 0.1) << "the sample played is not heard";
+    }
+}
