@@ -1,14 +1,15 @@
 #include "GLFullScreenViewer.h"
 
+#include "platform/ServerFill.h"
 #include "platform/Stage.h"
 
 #include <QApplication>
+#include <QBackingStore>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QPainter>
-#include <QRasterWindow>
 #include <QScreen>
 #include <QTimer>
 #include <QWidget>
@@ -66,8 +67,10 @@ namespace {
 
     // The backdrop: black wherever no window of the program covers the screen.
     // A plain window, so showing it touches nothing of GL; its OpenGL context
-    // is made after the first frame, as on the stage.
-    class Backdrop final : public QRasterWindow
+    // is made after the first frame, as on the stage. On X11 the server fills
+    // it, so it needs no full-screen buffer and no drawing before the first
+    // frame; elsewhere it paints itself.
+    class Backdrop final : public QWindow
     {
     public:
         Backdrop()
@@ -77,13 +80,28 @@ namespace {
             setFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus
                 | Qt::WindowTransparentForInput | Qt::WindowStaysOnBottomHint);
             setTitle(QStringLiteral("Halvenor Dorvel"));
+            if (!platform::fillBlackOnServer(*this))
+                m_store = std::make_unique<QBackingStore>(this);
         }
 
     protected:
-        void paintEvent(QPaintEvent *) override
+        void exposeEvent(QExposeEvent *) override
         {
-            QPainter(this).fillRect(QRect(QPoint(0, 0), size()), Qt::black);
+            if (!m_store || !isExposed())
+                return;
+            const QRect all(QPoint(0, 0), size());
+            m_store->resize(size());
+            m_store->beginPaint(all);
+            {
+                QPainter painter(m_store->paintDevice());
+                painter.fillRect(all, Qt::black);
+            }
+            m_store->endPaint();
+            m_store->flush(all);
         }
+
+    private:
+        std::unique_ptr<QBackingStore> m_store; // only where the server cannot fill
     };
 
 } // namespace

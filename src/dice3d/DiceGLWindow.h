@@ -3,6 +3,7 @@
 #include "DiceRenderer.h"
 
 #include <QImage>
+#include <QTimer>
 #include <QWindow>
 
 #include <memory>
@@ -77,6 +78,8 @@ private:
     std::unique_ptr<QOpenGLContext> m_context;
     std::unique_ptr<DiceRenderer> m_renderer;
     int m_frames = 0;
+    // Runs a second after the last frame: the view has come to rest.
+    QTimer m_stillTimer;
 };
 
 } // namespace dorvel::dice3d
