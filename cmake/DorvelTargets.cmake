@@ -62,9 +62,10 @@ function(dorvel_generate name)
   add_custom_target(${name} DEPENDS ${ARG_OUTPUTS})
 endfunction()
 
-# A GoogleTest executable with a ctest label (unit, integration or e2e).
+# A GoogleTest executable with a ctest label (unit, integration or e2e); with
+# SERIAL its tests run while no other test does.
 function(dorvel_test name)
-  cmake_parse_arguments(ARG "" "LABEL" "SOURCES;LIBS;DEPENDS" ${ARGN})
+  cmake_parse_arguments(ARG "SERIAL" "LABEL" "SOURCES;LIBS;DEPENDS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE dorvel_test_support ${ARG_LIBS} GTest::gtest)
   dorvel_warnings(${name})
@@ -72,6 +73,6 @@ function(dorvel_test name)
     add_dependencies(${name} ${ARG_DEPENDS})
   endif()
   gtest_discover_tests(${name}
-    PROPERTIES LABELS ${ARG_LABEL}
+    PROPERTIES LABELS ${ARG_LABEL} RUN_SERIAL ${ARG_SERIAL}
     DISCOVERY_TIMEOUT 60)
 endfunction()

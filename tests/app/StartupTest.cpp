@@ -8,10 +8,7 @@
 #include "support/RecordingSoundLibrary.h"
 #include "support/TempDir.h"
 
-#include <QGuiApplication>
-#include <QImage>
 #include <QLabel>
-#include <QScreen>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -159,26 +156,6 @@ TEST_F(Startup, NormalStartTakesSwitchesLoadsSamplesAndPlaysMusic)
     EXPECT_EQ(window.GLFullScreenViewer1.hostContext(), nullptr);
     window.show();
     QTRY_VERIFY(window.GLFullScreenViewer1.hostContext() != nullptr);
-}
-
-// The backdrop is black wherever nothing covers it, whatever the screen showed
-// before: the X server fills it, nobody draws it.
-TEST_F(Startup, BackdropIsBlackOverWhateverWasThere)
-{
-    QScreen *screen = QGuiApplication::primaryScreen();
-    auto centreGrey = [screen] { return qGray(screen->grabWindow(0).toImage().pixel(400, 300)); };
-    QWidget white(nullptr, Qt::Window | Qt::FramelessWindowHint);
-    white.setStyleSheet(QStringLiteral("background: white"));
-    white.setGeometry(screen->geometry());
-    white.show();
-    QTRY_VERIFY(centreGrey() > 200);
-
-    app::GLFullScreenViewer viewer(display);
-    viewer.activate();
-    ASSERT_NE(viewer.backdrop(), nullptr);
-    QTRY_VERIFY(viewer.backdrop()->isExposed());
-    QTRY_COMPARE(centreGrey(), 0);
-    viewer.deactivate();
 }
 
 TEST_F(Startup, ClosingStoresSwitchesAndShutsSoundDownInOrder)
