@@ -215,7 +215,11 @@ void OpenAlSoundLibrary::openDeviceAhead(std::uint32_t freq)
         return;
     // Opening asks the sound system (a server, or ALSA probing its cards), which
     // can take tens of milliseconds; nothing but this device is touched there.
-    m_ahead = std::async(std::launch::async, [freq] { return openDevice(freq); });
+    try {
+        m_ahead = std::async(std::launch::async, [freq] { return openDevice(freq); });
+    } catch (const std::system_error &) {
+        // No thread to be had: BASS_Init opens the device itself, as without this.
+    }
 }
 
 // Device and context for the rate; without a device, neither. The context is
