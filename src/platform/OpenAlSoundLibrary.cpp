@@ -211,7 +211,7 @@ std::uint32_t OpenAlSoundLibrary::BASS_GetVersion()
 
 void OpenAlSoundLibrary::openDeviceAhead(std::uint32_t freq)
 {
-    if (m_device || m_ahead.valid())
+    if (m_open.device || m_ahead.valid())
         return;
     // Opening asks the sound system (a server, or ALSA probing its cards), which
     // can take tens of milliseconds; nothing but this device is touched there.
@@ -240,23 +240,24 @@ OpenAlSoundLibrary::OpenedDevice OpenAlSoundLibrary::openDevice(std::uint32_t fr
     return opened;
 }
 
-void OpenAlSoundLibrary::closeDevice(OpenedDevice &opened)
+// False when the device would not close.
+bool OpenAlSoundLibrary::closeDevice(OpenedDevice &opened)
 {
     if (opened.context) {
         if (alcGetCurrentContext() == opened.context)
             alcMakeContextCurrent(nullptr);
         alcDestroyContext(opened.context);
     }
-    if (opened.device)
-        alcCloseDevice(opened.device);
+    const bool closed = !opened.device || alcCloseDevice(opened.device) != ALC_FALSE;
     opened = {};
+    return closed;
 }
 
 // `device` and `win` choose nothing here: the system's default output is always
 // used, and no window is needed. `freq` becomes the mixing rate when sensible.
 int OpenAlSoundLibrary::BASS_Init(int, std::uint32_t freq, std::uint32_t, void *)
 {
-    if (m_device) {
+    if (m_open.device) {
         qCWarning(lcSound, "BASS_Init: already initialised");
         return 0;
     }
@@ -279,8 +280,7 @@ int OpenAlSoundLibrary::BASS_Init(int, std::uint32_t freq, std::uint32_t, void *
         closeDevice(opened);
         return 0;
     }
-    m_device = opened.device;
-    m_context = opened.context;
+    m_open = opened;
     m_stopped = false;
     m_idlePaused = false;
     alGetError(); // start from a clean error state
@@ -301,10 +301,11 @@ int OpenAlSoundLibrary::BASS_Init(int, std::uint32_t freq, std::uint32_t, void *
 
 bool OpenAlSoundLibrary::ready()
 {
-    if (!m_device || !m_context)
+    if (!m_open.device || !m_open.context)
         return false;
     // Another library object may have made its own context current meanwhile.
-    if (alcGetCurrentContext() != m_context && alcMakeContextCurrent(m_context) == ALC_FALSE) {
+    if (alcGetCurrentContext() != m_open.context
+        && alcMakeContextCurrent(m_open.context) == ALC_FALSE) {
         qCWarning(lcSound, "cannot make the sound context current");
         return false;
     }
@@ -362,8 +363,8 @@ bool OpenAlSoundLibrary::pauseIfIdle()
         scheduleIdleCheck();
         return false;
     }
-    if (auto pause = pauseFunction(m_device)) {
-        pause(m_device);
+    if (auto pause = pauseFunction(m_open.device)) {
+        pause(m_open.device);
         m_idlePaused = true;
     }
     return m_idlePaused;
@@ -373,8 +374,8 @@ void OpenAlSoundLibrary::resumeFromIdle()
 {
     if (!m_idlePaused)
         return;
-    if (auto resume = resumeFunction(m_device))
-        resume(m_device);
+    if (auto resume = resumeFunction(m_open.device))
+        resume(m_open.device);
     m_idlePaused = false;
 }
 
@@ -397,8 +398,8 @@ int OpenAlSoundLibrary::BASS_Stop()
     if (m_idlePaused) {
         m_idlePaused = false;
         m_stopped = true;
-    } else if (auto pause = pauseFunction(m_device)) {
-        pause(m_device);
+    } else if (auto pause = pauseFunction(m_open.device)) {
+        pause(m_open.device);
         m_stopped = true;
     }
     return 1;
@@ -896,7 +897,7 @@ void OpenAlSoundLibrary::BASS_Free()
         OpenedDevice unclaimed = m_ahead.get();
         closeDevice(unclaimed);
     }
-    if (!m_device)
+    if (!m_open.device)
         return;
     // Every worker is told to stop before the first is waited for.
     for (auto &[handle, sample] : m_samples) {
@@ -908,13 +909,8 @@ void OpenAlSoundLibrary::BASS_Free()
             releaseSample(sample);
     }
     m_samples.clear(); // joins any worker left
-    if (alcGetCurrentContext() == m_context)
-        alcMakeContextCurrent(nullptr);
-    alcDestroyContext(m_context);
-    if (alcCloseDevice(m_device) == ALC_FALSE)
+    if (!closeDevice(m_open))
         qCWarning(lcSound, "BASS_Free: closing the output device failed");
-    m_context = nullptr;
-    m_device = nullptr;
     m_stopped = false;
     m_idlePaused = false;
     m_idleTimer.reset();

@@ -196,10 +196,10 @@ private:
         ALCcontext *context = nullptr;
     };
     static OpenedDevice openDevice(std::uint32_t freq);
-    static void closeDevice(OpenedDevice &opened);
+    static bool closeDevice(OpenedDevice &opened);
 
-    ALCdevice *m_device = nullptr;
-    ALCcontext *m_context = nullptr;
+    // The device and context BASS_Init opened; both null while closed.
+    OpenedDevice m_open;
     // The device openDeviceAhead is opening; its worker touches nothing else.
     std::future<OpenedDevice> m_ahead;
     std::map<HSAMPLE, Sample> m_samples;
