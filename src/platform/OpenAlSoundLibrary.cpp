@@ -1,9 +1,14 @@
-// Threads. Every call arrives on the user-interface thread, which alone owns
-// m_samples and alone calls OpenAL once BASS_Init has run. The only other
-// threads are the one that opens the device ahead, and decode workers, one per
-// sample being decoded in the background (a long Ogg Vorbis sample, in practice
-// the music):
+// Threads. Every call arrives on the user-interface thread. Besides it there
+// are the refill worker (streaming, below), the one that opens the device
+// ahead, and decode workers, one per sample being decoded in the background (a
+// long Ogg Vorbis sample below the streaming size):
 //
+// - m_mutex guards the library's state (m_samples with their voices, the open
+//   device, the volume, the idle flags) and every OpenAL call made here: each
+//   public call takes it, and so does the refill worker for each round. Only
+//   the user-interface thread touches the Qt objects (timers, m_receiver) and
+//   makes the context current; the refill worker binds it for itself alone
+//   (ALC_EXT_thread_local_context), so the two never fight over it.
 // - BASS_SampleLoad copies the caller's bytes into a DecodeJob and opens them
 //   with SampleReader there and then, so every check that decides between a
 //   handle and 0 has run before it answers. Then it starts the worker, which
@@ -39,12 +44,16 @@
 //
 // Streaming. A streamed sample keeps its compressed bytes; each of its sources
 // that plays has a Voice with its own SampleReader over those bytes and a few
-// buffers queued on the source. serviceStreams, on the user-interface thread
-// like every other OpenAL call here, refills the buffers the mixer has used up
-// (from m_streamTimer while a voice is active, and at every call about a
-// sample), starts a source again that ran dry before a refill came, and ends
-// voices that have played out. A looping voice starts its reader over at the
-// end, within the same buffer, so the loop has no gap.
+// buffers queued on the source. refillVoices refills the buffers the mixer has
+// used up, starts a source again that ran dry before a refill came, and ends
+// voices that have played out. The refill worker runs it every
+// kStreamServiceMs while a voice is active (and sleeps on its condition
+// variable otherwise, so an idle program wakes nothing); every call about a
+// sample runs it too. A refill never waits for the user-interface thread, so a
+// busy or blocked event loop cannot starve the music. A streamed source never
+// loops in OpenAL (a looping source reports no processed buffers, so its first
+// few buffers would repeat for ever): a looping voice starts its reader over
+// at the end, within the same buffer, so the loop has no gap.
 #include "OpenAlSoundLibrary.h"
 
 #include "SampleDecoder.h"
@@ -61,6 +70,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <future>
@@ -211,6 +221,7 @@ std::uint32_t OpenAlSoundLibrary::BASS_GetVersion()
 
 void OpenAlSoundLibrary::openDeviceAhead(std::uint32_t freq)
 {
+    const std::lock_guard lock(m_mutex);
     if (m_open.device || m_ahead.valid())
         return;
     // Opening asks the sound system (a server, or ALSA probing its cards), which
@@ -257,6 +268,7 @@ bool OpenAlSoundLibrary::closeDevice(OpenedDevice &opened)
 // used, and no window is needed. `freq` becomes the mixing rate when sensible.
 int OpenAlSoundLibrary::BASS_Init(int, std::uint32_t freq, std::uint32_t, void *)
 {
+    const std::lock_guard lock(m_mutex);
     if (m_open.device) {
         qCWarning(lcSound, "BASS_Init: already initialised");
         return 0;
@@ -291,9 +303,6 @@ int OpenAlSoundLibrary::BASS_Init(int, std::uint32_t freq, std::uint32_t, void *
         m_idleTimer->setSingleShot(true);
         m_idleTimer->setInterval(kIdleCheckMs);
         QObject::connect(m_idleTimer.get(), &QTimer::timeout, [this] { pauseIfIdle(); });
-        m_streamTimer = std::make_unique<QTimer>();
-        m_streamTimer->setInterval(kStreamServiceMs);
-        QObject::connect(m_streamTimer.get(), &QTimer::timeout, [this] { serviceStreams(); });
     }
     scheduleIdleCheck();
     return 1;
@@ -314,6 +323,7 @@ bool OpenAlSoundLibrary::ready()
 
 int OpenAlSoundLibrary::BASS_Start()
 {
+    const std::lock_guard lock(m_mutex);
     if (!ready())
         return 0;
     if (m_stopped) {
@@ -354,11 +364,17 @@ bool OpenAlSoundLibrary::anythingPlaying()
 
 bool OpenAlSoundLibrary::pauseIfIdle()
 {
+    const std::lock_guard lock(m_mutex);
+    return pauseIfIdleLocked();
+}
+
+bool OpenAlSoundLibrary::pauseIfIdleLocked()
+{
     if (!ready() || m_stopped)
         return false;
     if (m_idlePaused)
         return true;
-    takeDecodedSounds();
+    takeDecodedSoundsLocked();
     if (anythingPlaying()) {
         scheduleIdleCheck();
         return false;
@@ -387,6 +403,7 @@ void OpenAlSoundLibrary::scheduleIdleCheck()
 
 int OpenAlSoundLibrary::BASS_Stop()
 {
+    const std::lock_guard lock(m_mutex);
     if (!ready())
         return 0;
     for (auto &[handle, sample] : m_samples) {
@@ -411,6 +428,7 @@ int OpenAlSoundLibrary::BASS_Stop()
 HSAMPLE OpenAlSoundLibrary::BASS_SampleLoad(int mem, const void *file, std::uint32_t offset,
     std::uint32_t length, std::uint32_t max, std::uint32_t flags)
 {
+    const std::lock_guard lock(m_mutex);
     if (!ready())
         return 0;
     if (!mem || !file || length == 0) {
@@ -449,7 +467,7 @@ HSAMPLE OpenAlSoundLibrary::BASS_SampleLoad(int mem, const void *file, std::uint
 
     Sample sample;
     sample.flags = flags;
-    if (!buildSources(sample, max)) {
+    if (!buildSources(sample, max, (flags & BASS_SAMPLE_LOOP) != 0)) {
         releaseSample(sample);
         return 0;
     }
@@ -495,7 +513,8 @@ HSAMPLE OpenAlSoundLibrary::loadStreamed(
         qCWarning(lcSound, "BASS_SampleLoad: undecodable sample (%s)", why.c_str());
         return 0;
     }
-    if (!buildSources(sample, max)) {
+    // Its sources never loop themselves: the voice's reader loops (see the top).
+    if (!buildSources(sample, max, false)) {
         releaseSample(sample);
         return 0;
     }
@@ -540,8 +559,7 @@ bool OpenAlSoundLibrary::startVoice(Sample &sample, std::size_t index)
     if (!alOk("starting a streamed playback"))
         return false;
     voice.active = true;
-    if (m_streamTimer && !m_streamTimer->isActive())
-        m_streamTimer->start();
+    wakeRefillWorker();
     return true;
 }
 
@@ -553,15 +571,19 @@ bool OpenAlSoundLibrary::fillVoiceBuffer(const Sample &sample, Voice &voice, uns
         return false;
     const auto channels = static_cast<std::size_t>(voice.reader->outputChannels());
     m_streamScratch.resize(kStreamFrames * channels);
-    std::size_t got = voice.reader->read(m_streamScratch.data(), kStreamFrames);
-    if (sample.flags & BASS_SAMPLE_LOOP) {
-        while (got < kStreamFrames && got > 0 && voice.reader->rewind()) {
-            const std::size_t more
-                = voice.reader->read(m_streamScratch.data() + got * channels, kStreamFrames - got);
-            if (more == 0)
-                break;
-            got += more;
-        }
+    const bool loops = (sample.flags & BASS_SAMPLE_LOOP) != 0;
+    std::size_t got = 0;
+    bool justRewound = false; // a sound that gives nothing after a rewind ends
+    while (got < kStreamFrames) {
+        const std::size_t more
+            = voice.reader->read(m_streamScratch.data() + got * channels, kStreamFrames - got);
+        got += more;
+        if (more > 0)
+            justRewound = false;
+        else if (loops && !justRewound && voice.reader->rewind())
+            justRewound = true; // the loop's seam, inside this buffer
+        else
+            break;
     }
     if (got < kStreamFrames)
         voice.atEnd = true; // the end of a sound that does not loop, or damage
@@ -585,9 +607,81 @@ void OpenAlSoundLibrary::stopVoices(Sample &sample)
 
 void OpenAlSoundLibrary::serviceStreams()
 {
-    if (!ready())
+    const std::lock_guard lock(m_mutex);
+    if (ready())
+        refillVoices();
+}
+
+// Wakes the refill worker for a voice that has just started; starts the worker
+// at the first one.
+void OpenAlSoundLibrary::wakeRefillWorker()
+{
+    if (m_refillWorker.joinable()) {
+        m_refillWake.notify_one();
         return;
-    bool any = false;
+    }
+    m_refillQuit = false;
+    try {
+        m_refillWorker = std::thread([this] { runRefillWorker(); });
+    } catch (const std::system_error &error) {
+        // Every call about a sample still refills, as long as calls come.
+        qCWarning(lcSound, "no thread for refilling streams: %s", error.what());
+    }
+}
+
+namespace {
+
+    // Makes `context` current for the calling thread alone; false when OpenAL
+    // cannot, and the process-wide current context has to serve.
+    bool bindThreadContext(ALCcontext *context)
+    {
+        static const auto setThreadContext = [] {
+            return alcIsExtensionPresent(nullptr, "ALC_EXT_thread_local_context")
+                ? reinterpret_cast<PFNALCSETTHREADCONTEXTPROC>(
+                    alcGetProcAddress(nullptr, "alcSetThreadContext"))
+                : nullptr;
+        }();
+        return setThreadContext && setThreadContext(context) != ALC_FALSE;
+    }
+
+} // namespace
+
+// On the refill worker: sleeps while no voice is active, refills every
+// kStreamServiceMs while one is, until stopRefillWorker.
+void OpenAlSoundLibrary::runRefillWorker()
+{
+    std::unique_lock lock(m_mutex);
+    while (!m_refillQuit) {
+        const bool streaming = std::any_of(m_samples.begin(), m_samples.end(), [](const auto &s) {
+            return std::any_of(s.second.voices.begin(), s.second.voices.end(),
+                [](const Voice &voice) { return voice.active; });
+        });
+        if (streaming)
+            m_refillWake.wait_for(lock, std::chrono::milliseconds(kStreamServiceMs));
+        else
+            m_refillWake.wait(lock);
+        if (m_refillQuit || !m_open.context)
+            continue;
+        if (bindThreadContext(m_open.context) || ready())
+            refillVoices();
+    }
+    bindThreadContext(nullptr);
+}
+
+// Ends the refill worker; called without m_mutex held.
+void OpenAlSoundLibrary::stopRefillWorker()
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_refillQuit = true;
+    }
+    m_refillWake.notify_one();
+    if (m_refillWorker.joinable())
+        m_refillWorker.join();
+}
+
+void OpenAlSoundLibrary::refillVoices()
+{
     alGetError();
     for (auto &[handle, sample] : m_samples) {
         for (std::size_t i = 0; i < sample.voices.size(); ++i) {
@@ -613,22 +707,20 @@ void OpenAlSoundLibrary::serviceStreams()
                 else
                     voice.active = false; // played to its end
             }
-            any = any || voice.active;
         }
     }
     alOk("refilling streamed playbacks");
-    if (!any && m_streamTimer)
-        m_streamTimer->stop();
 }
 
 bool OpenAlSoundLibrary::isStreamed(HSAMPLE handle) const
 {
+    const std::lock_guard lock(m_mutex);
     const auto it = m_samples.find(handle);
     return it != m_samples.end() && !it->second.voices.empty();
 }
 
 // The sample's playback sources, without sound yet.
-bool OpenAlSoundLibrary::buildSources(Sample &sample, std::uint32_t max)
+bool OpenAlSoundLibrary::buildSources(Sample &sample, std::uint32_t max, bool loopSources)
 {
     alGetError();
     for (std::uint32_t i = 0; i < max; ++i) {
@@ -640,7 +732,7 @@ bool OpenAlSoundLibrary::buildSources(Sample &sample, std::uint32_t max)
         // Heard as it was recorded: no distance or direction from the listener.
         alSourcei(source, AL_SOURCE_RELATIVE, AL_TRUE);
         alSource3f(source, AL_POSITION, 0.0f, 0.0f, 0.0f);
-        alSourcei(source, AL_LOOPING, (sample.flags & BASS_SAMPLE_LOOP) ? AL_TRUE : AL_FALSE);
+        alSourcei(source, AL_LOOPING, loopSources ? AL_TRUE : AL_FALSE);
         if (!alOk("setting up a playback source"))
             return false;
     }
@@ -670,7 +762,10 @@ bool OpenAlSoundLibrary::fillBuffer(Sample &sample, const PcmData &pcm)
 bool OpenAlSoundLibrary::startBackgroundDecode(Sample &sample, std::shared_ptr<DecodeJob> job)
 {
     if (!m_receiver)
-        m_receiver = std::make_unique<DecodeReceiver>([this] { takeDecodedSounds(); });
+        m_receiver = std::make_unique<DecodeReceiver>([this] {
+            const std::lock_guard lock(m_mutex);
+            takeDecodedSoundsLocked();
+        });
     QObject *receiver = m_receiver.get();
     sample.job = job;
     sample.pending.assign(sample.sources.size(), 0);
@@ -689,7 +784,7 @@ bool OpenAlSoundLibrary::startBackgroundDecode(Sample &sample, std::shared_ptr<D
     return true;
 }
 
-void OpenAlSoundLibrary::takeDecodedSounds()
+void OpenAlSoundLibrary::takeDecodedSoundsLocked()
 {
     if (!ready())
         return;
@@ -735,8 +830,8 @@ OpenAlSoundLibrary::Sample *OpenAlSoundLibrary::liveSample(HSAMPLE handle)
 {
     if (!ready())
         return nullptr;
-    takeDecodedSounds();
-    serviceStreams();
+    takeDecodedSoundsLocked();
+    refillVoices();
     const auto it = m_samples.find(handle);
     return it == m_samples.end() ? nullptr : &it->second;
 }
@@ -747,6 +842,7 @@ OpenAlSoundLibrary::Sample *OpenAlSoundLibrary::liveSample(HSAMPLE handle)
 // and counts as running from now.
 std::uint32_t OpenAlSoundLibrary::BASS_SamplePlay(HSAMPLE handle)
 {
+    const std::lock_guard lock(m_mutex);
     Sample *found = liveSample(handle);
     if (found == nullptr)
         return 0;
@@ -792,6 +888,7 @@ std::uint32_t OpenAlSoundLibrary::BASS_SamplePlay(HSAMPLE handle)
 
 int OpenAlSoundLibrary::BASS_SampleStop(HSAMPLE handle)
 {
+    const std::lock_guard lock(m_mutex);
     Sample *sample = liveSample(handle);
     if (sample == nullptr)
         return 0;
@@ -806,6 +903,7 @@ int OpenAlSoundLibrary::BASS_SampleStop(HSAMPLE handle)
 
 void OpenAlSoundLibrary::BASS_SampleFree(HSAMPLE handle)
 {
+    const std::lock_guard lock(m_mutex);
     if (!ready())
         return;
     const auto it = m_samples.find(handle);
@@ -850,12 +948,14 @@ void OpenAlSoundLibrary::releaseSample(Sample &sample)
 
 bool OpenAlSoundLibrary::isDecoding(HSAMPLE handle) const
 {
+    const std::lock_guard lock(m_mutex);
     const auto it = m_samples.find(handle);
     return it != m_samples.end() && it->second.job != nullptr;
 }
 
 int OpenAlSoundLibrary::BASS_GetVolume()
 {
+    const std::lock_guard lock(m_mutex);
     if (!ready())
         return 0;
     return m_volume;
@@ -865,6 +965,7 @@ int OpenAlSoundLibrary::BASS_GetVolume()
 // anything may arrive here; outside 0..100 counts as the nearest end.
 int OpenAlSoundLibrary::BASS_SetVolume(int volume)
 {
+    const std::lock_guard lock(m_mutex);
     if (!ready())
         return 0;
     m_volume = std::clamp(volume, 0, 100);
@@ -878,8 +979,15 @@ void OpenAlSoundLibrary::applyVolume()
     alOk("setting the master volume");
 }
 
+std::size_t OpenAlSoundLibrary::loadedSamples() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_samples.size();
+}
+
 int OpenAlSoundLibrary::activePlaybacks(HSAMPLE handle)
 {
+    const std::lock_guard lock(m_mutex);
     const Sample *sample = liveSample(handle);
     if (sample == nullptr)
         return 0;
@@ -892,6 +1000,14 @@ int OpenAlSoundLibrary::activePlaybacks(HSAMPLE handle)
 }
 
 void OpenAlSoundLibrary::BASS_Free()
+{
+    // The worker takes m_mutex for each round, so it is ended before taking it here.
+    stopRefillWorker();
+    const std::lock_guard lock(m_mutex);
+    freeLocked();
+}
+
+void OpenAlSoundLibrary::freeLocked()
 {
     if (m_ahead.valid()) {
         OpenedDevice unclaimed = m_ahead.get();
@@ -914,7 +1030,6 @@ void OpenAlSoundLibrary::BASS_Free()
     m_stopped = false;
     m_idlePaused = false;
     m_idleTimer.reset();
-    m_streamTimer.reset();
     m_volume = 100;
 }
 

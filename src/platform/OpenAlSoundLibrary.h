@@ -4,11 +4,13 @@
 
 #include <AL/alc.h>
 
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <future>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -85,7 +87,7 @@ public:
     /// Only looks: it does not take in a finished decoding.
     bool isDecoding(HSAMPLE handle) const;
     /// Number of samples currently loaded.
-    std::size_t loadedSamples() const { return m_samples.size(); }
+    std::size_t loadedSamples() const;
 
     /// Pauses the output device when nothing plays or waits to play (what the
     /// idle timer runs; tests call it directly). Answers whether the device is
@@ -106,10 +108,11 @@ public:
     /// (streamed) instead of being decoded into memory.
     static constexpr std::size_t kStreamBytes = 512 * 1024;
     /// Each streamed playback keeps this many buffers of kStreamFrames queued:
-    /// about 0.75 s of sound at 44.1 kHz, refilled every kStreamServiceMs.
+    /// about 0.75 s of sound at 44.1 kHz, refilled every kStreamServiceMs by a
+    /// worker thread of the library's own.
     static constexpr int kStreamBuffers = 4;
     static constexpr std::size_t kStreamFrames = 8192;
-    static constexpr int kStreamServiceMs = 100;
+    static constexpr int kStreamServiceMs = 50;
 
     /// For tests: changes the size from which Ogg Vorbis samples are decoded in
     /// the background (kBackgroundDecodeBytes until then).
@@ -119,8 +122,8 @@ public:
     /// True when the sample plays while decoding.
     bool isStreamed(HSAMPLE handle) const;
     /// Refills the buffers of streamed playbacks that have used some up and ends
-    /// those that have played to their end; what the stream timer runs, and
-    /// every call about a sample does first. Tests without an event loop call it.
+    /// those that have played to their end; what the refill worker runs, and
+    /// every call about a sample does first.
     void serviceStreams();
     /// For tests: while held, background decodings wait before they begin, so a
     /// test can act on a sample that is certainly still decoding. Releasing lets
@@ -168,7 +171,7 @@ private:
     };
 
     bool ready();
-    bool buildSources(Sample &sample, std::uint32_t max);
+    bool buildSources(Sample &sample, std::uint32_t max, bool loopSources);
     bool fillBuffer(Sample &sample, const PcmData &pcm);
     bool startBackgroundDecode(Sample &sample, std::shared_ptr<DecodeJob> job);
     void takeDecodedSounds();
@@ -187,6 +190,13 @@ private:
     bool startVoice(Sample &sample, std::size_t index);
     bool fillVoiceBuffer(const Sample &sample, Voice &voice, unsigned int buffer);
     void stopVoices(Sample &sample);
+    void refillVoices();
+    void wakeRefillWorker();
+    void runRefillWorker();
+    void stopRefillWorker();
+    bool pauseIfIdleLocked();
+    void takeDecodedSoundsLocked();
+    void freeLocked();
 
     // An output device with its (not yet current) context, as opened for a rate.
     struct OpenedDevice
@@ -198,6 +208,9 @@ private:
     static OpenedDevice openDevice(std::uint32_t freq);
     static bool closeDevice(OpenedDevice &opened);
 
+    // Guards everything below (and every OpenAL call of this library): taken by
+    // each call from the user-interface thread and by the refill worker.
+    mutable std::mutex m_mutex;
     // The device and context BASS_Init opened; both null while closed.
     OpenedDevice m_open;
     // The device openDeviceAhead is opening; its worker touches nothing else.
@@ -213,7 +226,11 @@ private:
     std::unique_ptr<QTimer> m_idleTimer;
     std::size_t m_backgroundDecodeBytes = kBackgroundDecodeBytes;
     std::size_t m_streamBytes = kStreamBytes;
-    std::unique_ptr<QTimer> m_streamTimer;
+    // The refill worker: it sleeps on m_refillWake, and while a voice is active
+    // wakes every kStreamServiceMs to refill it. Started by the first voice.
+    std::thread m_refillWorker;
+    std::condition_variable m_refillWake;
+    bool m_refillQuit = false;
     std::vector<std::int16_t> m_streamScratch;
     std::shared_ptr<DecodeGate> m_gate;
     // Lives on the thread that loads samples; finished background decodings

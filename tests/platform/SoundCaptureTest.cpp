@@ -1,102 +1,64 @@
-// What the sound library plays really reaches the output mix: captured through
-// OpenAL Soft's wave-file back-end, a playing sample is heard as its tone and a
-// stopped one falls silent.
+// What the sound library plays reaches the output mix as it is stored:
+// captured through OpenAL Soft's wave-file back-end, each kind of playback (an
+// effect in memory, a looping sample in memory, a streamed looping sample over
+// several refills and loop seams) matches its decoded source window by window,
+// in order, and a stopped one falls silent. The test sounds sweep in pitch, so
+// a fragment heard twice or out of place does not match.
 #include "SoundTestData.h"
+#include "SoundWaveCapture.h"
 #include "platform/OpenAlSoundLibrary.h"
+#include "platform/SampleDecoder.h"
 
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
-#include <sndfile.h>
 
 #include <chrono>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <thread>
 
 using namespace dorvel::platform;
+using dorvel::test::Capture;
+using dorvel::test::readCapture;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-struct Capture
-{
-    int rate = 0;
-    int channels = 0;
-    std::vector<float> samples; // interleaved, -1..1
-
-    std::size_t frames() const { return samples.size() / static_cast<std::size_t>(channels); }
-    std::size_t frameAt(double seconds) const
-    {
-        return std::min(frames(), static_cast<std::size_t>(std::max(0.0, seconds) * rate));
-    }
-
-    // Root mean square of the first channel over [from, to) seconds.
-    double rms(double from, double to) const
-    {
-        const std::size_t a = frameAt(from), b = frameAt(to);
-        double sum = 0.0;
-        for (std::size_t f = a; f < b; ++f) {
-            const double v = samples[f * static_cast<std::size_t>(channels)];
-            sum += v * v;
-        }
-        return b > a ? std::sqrt(sum / static_cast<double>(b - a)) : 0.0;
-    }
-
-    // Sign changes per second of the first channel: twice the tone's frequency.
-    double crossingsPerSecond(double from, double to) const
-    {
-        const std::size_t a = frameAt(from), b = frameAt(to);
-        int crossings = 0;
-        for (std::size_t f = a + 1; f < b; ++f) {
-            const float p = samples[(f - 1) * static_cast<std::size_t>(channels)];
-            const float q = samples[f * static_cast<std::size_t>(channels)];
-            if ((p < 0.0f) != (q < 0.0f))
-                ++crossings;
-        }
-        return b > a ? crossings * static_cast<double>(rate) / static_cast<double>(b - a) : 0.0;
-    }
-};
-
-Capture readCapture(const std::string &path)
-{
-    Capture capture;
-    SF_INFO info {};
-    SNDFILE *file = sf_open(path.c_str(), SFM_READ, &info);
-    if (!file)
-        return capture;
-    capture.rate = info.samplerate;
-    capture.channels = info.channels;
-    capture.samples.resize(static_cast<std::size_t>(info.frames * info.channels));
-    sf_readf_float(file, capture.samples.data(), info.frames);
-    sf_close(file);
-    return capture;
-}
 
 double secondsSince(Clock::time_point start)
 {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// Points OpenAL Soft's wave back-end at a capture file and answers its path.
-// OpenAL Soft reads its configuration at the first device of the process, so
-// every test of this file shares one; each device writes the file anew.
-std::string captureFile()
+void waitSeconds(double seconds)
 {
-    static const QTemporaryDir dir;
-    if (!dir.isValid())
-        return {};
-    static const std::string conf = dir.filePath("alsoft.conf").toStdString();
-    static const std::string out = dir.filePath("mix.wav").toStdString();
-    std::ofstream file(conf);
-    file << "[general]\ndrivers = wave\nsample-type = int16\nchannels = stereo\n"
-         << "[wave]\nfile = " << out << "\n";
-    // The suite's silent back-end would win over the configuration file.
-    dorvel::test::useOpenAlDriver(nullptr);
-    setenv("ALSOFT_CONF", conf.c_str(), 1);
-    return out;
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+}
+
+// Sign changes per second of the first channel over [from, to) seconds: twice
+// the tone's frequency.
+double crossingsPerSecond(const Capture &capture, double from, double to)
+{
+    const std::size_t a = capture.frameAt(from), b = capture.frameAt(to);
+    const auto channels = static_cast<std::size_t>(capture.channels);
+    int crossings = 0;
+    for (std::size_t f = a + 1; f < b; ++f) {
+        if ((capture.samples[(f - 1) * channels] < 0.0f) != (capture.samples[f * channels] < 0.0f))
+            ++crossings;
+    }
+    return b > a ? crossings * static_cast<double>(capture.rate) / static_cast<double>(b - a) : 0.0;
+}
+
+// The source as the library decodes it, first channel, -1..1.
+std::vector<float> decodedSource(const std::vector<unsigned char> &bytes)
+{
+    const auto pcm = decodeSample(bytes.data(), bytes.size());
+    std::vector<float> mono;
+    if (!pcm)
+        return mono;
+    for (std::size_t f = 0; f < pcm->frames(); ++f)
+        mono.push_back(pcm->samples[f * static_cast<std::size_t>(pcm->channels)] / 32768.0f);
+    return mono;
 }
 
 } // namespace
@@ -108,7 +70,7 @@ class SoundCapture : public ::testing::Test
 protected:
     void SetUp() override
     {
-        out = captureFile();
+        out = dorvel::test::useWaveCapture();
         ASSERT_FALSE(out.empty());
         opened = Clock::now();
         ASSERT_NE(lib.BASS_Init(-1, 44100, 0, nullptr), 0);
@@ -119,40 +81,94 @@ protected:
     Clock::time_point opened;
 };
 
-TEST_F(SoundCapture, PlayedSampleIsAudibleAndStoppedOneIsNot)
-{
-    ASSERT_EQ(lib.BASS_Start(), 1);
-    const auto tone = dorvel::test::makeTone(dorvel::test::SoundFormat::Wav16, 440.0, 1.0);
-    const HSAMPLE sample = lib.BASS_SampleLoad(
-        -1, tone.data(), 0, static_cast<std::uint32_t>(tone.size()), 3, BASS_SAMPLE_LOOP);
-    ASSERT_NE(sample, 0u);
+namespace {
 
-    // The back-end writes in real time, so the test has to let time pass.
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    const double played = secondsSince(opened);
-    ASSERT_NE(lib.BASS_SamplePlay(sample), 0u);
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    const double stopped = secondsSince(opened);
-    ASSERT_EQ(lib.BASS_SampleStop(sample), 1);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+struct PlaybackCase
+{
+    const char *name;
+    dorvel::test::SoundFormat format;
+    double seconds; // length of the sound
+    std::uint32_t flags;
+    bool streamed;
+    double playFor; // then BASS_SampleStop
+};
+
+} // namespace
+
+// The capture, from where the playback starts in it, holds the source: once and
+// then silence, or over and over for a looping one. Every 2048-frame window up
+// to the stop correlates with the source at 0.99 or more; after the stop the
+// mix is silent. The streamed case plays 2.4 s of a 1 s sound: about thirteen
+// buffers of 8192 frames, so nine refills, and two loop seams.
+TEST_F(SoundCapture, EachKindOfPlaybackMatchesItsSource)
+{
+    using dorvel::test::SoundFormat;
+    const PlaybackCase cases[] = {
+        { "effect in memory", SoundFormat::Wav16, 0.5, BASS_SAMPLE_OVER_POS, false, 0.8 },
+        { "looping in memory", SoundFormat::Wav16, 0.3, BASS_SAMPLE_LOOP, false, 1.0 },
+        { "streamed and looping", SoundFormat::OggVorbis, 1.0, BASS_SAMPLE_LOOP, true, 2.4 },
+    };
+    ASSERT_EQ(lib.BASS_Start(), 1);
+    lib.setStreamBytes(1); // every Ogg Vorbis sample streams
+    struct Played
+    {
+        const PlaybackCase *c;
+        std::vector<float> source;
+        double at, stoppedAt;
+    };
+    std::vector<Played> played;
+    double at = 0.2;
+    for (const PlaybackCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto bytes = dorvel::test::makeChirp(c.format, 300.0, 3000.0, c.seconds);
+        const HSAMPLE sample = lib.BASS_SampleLoad(
+            -1, bytes.data(), 0, static_cast<std::uint32_t>(bytes.size()), 3, c.flags);
+        ASSERT_NE(sample, 0u);
+        ASSERT_EQ(lib.isStreamed(sample), c.streamed);
+        // The back-end writes in real time, so the test has to let time pass;
+        // the refill worker keeps the stream going meanwhile.
+        waitSeconds(at - secondsSince(opened));
+        const double start = secondsSince(opened);
+        ASSERT_NE(lib.BASS_SamplePlay(sample), 0u);
+        waitSeconds(c.playFor);
+        const double stop = secondsSince(opened);
+        ASSERT_EQ(lib.BASS_SampleStop(sample), 1);
+        played.push_back({ &c, decodedSource(bytes), start, stop });
+        at = stop + 0.4;
+    }
+    waitSeconds(at - secondsSince(opened));
     lib.BASS_Free(); // closes the device, which finishes the file
 
     const Capture capture = readCapture(out);
     ASSERT_GT(capture.rate, 0) << "no capture written to " << out;
-    const double end = static_cast<double>(capture.frames()) / capture.rate;
-    ASSERT_GT(end, stopped + 0.15);
-
-    // The capture clock starts inside BASS_Init and its thread may lag, so
-    // events land in the file up to some tens of ms before their wall-clock
-    // time (a little after only by one mixing period): the windows keep
-    // clear of the moments of play and stop by more than that.
-    const double loud = capture.rms(played + 0.1, stopped - 0.2);
-    const double afterStop = capture.rms(stopped + 0.1, end);
-    const double beforePlay = capture.rms(0.0, played - 0.2);
-    EXPECT_GT(loud, 0.1) << "played sample not heard";
-    EXPECT_LT(afterStop, 0.001) << "stopped sample still heard";
-    EXPECT_LT(beforePlay, 0.001);
-    EXPECT_NEAR(capture.crossingsPerSecond(played + 0.1, stopped - 0.2), 880.0, 20.0);
+    const std::vector<float> mix = capture.firstChannel();
+    for (const Played &p : played) {
+        SCOPED_TRACE(p.c->name);
+        ASSERT_FALSE(p.source.empty());
+        // The capture clock starts inside BASS_Init and its thread may lag, so
+        // events land in the file up to some tens of ms before their wall-clock
+        // time (a little after only by one mixing period).
+        const std::size_t start = dorvel::test::align(
+            mix, p.source, 4096, capture.frameAt(p.at - 0.25), capture.frameAt(p.at + 0.25));
+        const std::vector<float> &source = p.source;
+        const bool loops = (p.c->flags & BASS_SAMPLE_LOOP) != 0;
+        const auto expected = [&](std::size_t frame) {
+            return loops ? source[frame % source.size()]
+                         : (frame < source.size() ? source[frame] : 0.0f);
+        };
+        const double heard = loops ? p.stoppedAt - p.at - 0.1 : p.c->seconds;
+        const auto windows = dorvel::test::windowCorrelations(
+            mix, start, expected, static_cast<std::size_t>(heard * capture.rate), 2048);
+        ASSERT_GE(windows.size(), static_cast<std::size_t>(heard * capture.rate / 2048) - 1);
+        for (std::size_t w = 0; w < windows.size(); ++w)
+            EXPECT_GE(windows[w], 0.99)
+                << "window at " << static_cast<double>(w) * 2048.0 / capture.rate << " s";
+        const double startSeconds = static_cast<double>(start) / capture.rate;
+        const double quietFrom = startSeconds + (loops ? p.stoppedAt - p.at : p.c->seconds) + 0.1;
+        EXPECT_LT(capture.rms(quietFrom, quietFrom + 0.2), 0.001) << "heard after its end";
+        EXPECT_LT(capture.rms(startSeconds - 0.15, startSeconds - 0.01), 0.001)
+            << "heard before it was played";
+    }
 }
 
 // After the device has paused for idleness, the next playback is heard: the
@@ -199,41 +215,9 @@ TEST_F(SoundCapture, PlaybackAfterAnIdlePauseIsHeard)
     bool heard = false;
     for (double t = 0.0; t + 0.1 <= end && !heard; t += 0.05) {
         heard = capture.rms(t, t + 0.1) > 0.1
-            && std::abs(capture.crossingsPerSecond(t, t + 0.1) - 1320.0) < 40.0;
+            && std::abs(crossingsPerSecond(capture, t, t + 0.1) - 1320.0) < 40.0;
     }
     EXPECT_TRUE(heard) << "the tone played after the pause";
-}
-
-// A streamed looping sample is heard without a break for several times its
-// length: every 50 ms of the capture while it plays holds its tone.
-TEST_F(SoundCapture, StreamedLoopPlaysOnWithoutGaps)
-{
-    lib.setStreamBytes(1);
-    const auto tone = dorvel::test::makeTone(dorvel::test::SoundFormat::OggVorbis, 440.0, 0.25);
-    const HSAMPLE sample = lib.BASS_SampleLoad(
-        -1, tone.data(), 0, static_cast<std::uint32_t>(tone.size()), 3, BASS_SAMPLE_LOOP);
-    ASSERT_TRUE(lib.isStreamed(sample));
-
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    const double played = secondsSince(opened);
-    ASSERT_NE(lib.BASS_SamplePlay(sample), 0u);
-    while (secondsSince(opened) < played + 1.2) {
-        lib.serviceStreams();
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    const double stopped = secondsSince(opened);
-    ASSERT_EQ(lib.BASS_SampleStop(sample), 1);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    lib.BASS_Free();
-
-    const Capture capture = readCapture(out);
-    ASSERT_GT(capture.rate, 0) << "no capture written to " << out;
-    for (double t = played + 0.1; t + 0.05 <= stopped - 0.2; t += 0.05) {
-        SCOPED_TRACE(t - played);
-        EXPECT_GT(capture.rms(t, t + 0.05), 0.1);
-    }
-    EXPECT_NEAR(capture.crossingsPerSecond(played + 0.1, stopped - 0.2), 880.0, 20.0);
-    EXPECT_LT(capture.rms(stopped + 0.1, stopped + 0.25), 0.001);
 }
 
 // A device opened ahead is the one BASS_Init takes over at the same rate: the
@@ -242,7 +226,7 @@ TEST_F(SoundCapture, StreamedLoopPlaysOnWithoutGaps)
 // comes from a device that BASS_Init opened at its own rate.
 TEST(SoundOpenedAhead, TakenOverAtItsRateReopenedAtAnother)
 {
-    const std::string out = captureFile();
+    const std::string out = dorvel::test::useWaveCapture();
     ASSERT_FALSE(out.empty());
     const auto tone = dorvel::test::makeTone(dorvel::test::SoundFormat::Wav16, 440.0, 1.0);
     struct Case

@@ -83,34 +83,62 @@ namespace {
 
 } // namespace
 
+namespace {
+
+    // Writes a mono signal, copied to every channel, in the given container.
+    std::vector<unsigned char> encode(
+        SoundFormat format, const std::vector<float> &mono, int channels, int rate)
+    {
+        MemoryWriter writer;
+        SF_VIRTUAL_IO io { wLength, wSeek, wRead, wWrite, wTell };
+        SF_INFO info {};
+        info.samplerate = rate;
+        info.channels = channels;
+        info.format = sndFormat(format);
+        SNDFILE *file = sf_open_virtual(&io, SFM_WRITE, &info, &writer);
+        if (!file)
+            throw std::runtime_error(
+                std::string("cannot write test sound: ") + sf_strerror(nullptr));
+        const std::size_t frames = mono.size();
+        const auto perFrame = static_cast<std::size_t>(channels);
+        std::vector<float> data(frames * perFrame);
+        for (std::size_t f = 0; f < frames; ++f)
+            std::fill_n(
+                data.begin() + static_cast<std::ptrdiff_t>(f * perFrame), perFrame, mono[f]);
+        // In slices: the Vorbis encoder overruns its stack on one long write.
+        constexpr std::size_t slice = 4096;
+        for (std::size_t f = 0; f < frames; f += slice)
+            sf_writef_float(file, data.data() + f * perFrame,
+                static_cast<sf_count_t>(std::min(slice, frames - f)));
+        sf_close(file);
+        return writer.bytes;
+    }
+
+    // A sine whose frequency runs linearly from `from` to `to` Hz.
+    std::vector<float> sweep(double from, double to, double seconds, int rate, double amplitude)
+    {
+        const auto frames = static_cast<std::size_t>(seconds * rate);
+        std::vector<float> mono(frames);
+        for (std::size_t f = 0; f < frames; ++f) {
+            const double t = static_cast<double>(f) / rate;
+            const double phase = from * t + (to - from) * t * t / (2.0 * seconds);
+            mono[f] = static_cast<float>(amplitude * std::sin(2.0 * std::numbers::pi * phase));
+        }
+        return mono;
+    }
+
+} // namespace
+
 std::vector<unsigned char> makeTone(
     SoundFormat format, double frequency, double seconds, int channels, int rate, double amplitude)
 {
-    MemoryWriter writer;
-    SF_VIRTUAL_IO io { wLength, wSeek, wRead, wWrite, wTell };
-    SF_INFO info {};
-    info.samplerate = rate;
-    info.channels = channels;
-    info.format = sndFormat(format);
-    SNDFILE *file = sf_open_virtual(&io, SFM_WRITE, &info, &writer);
-    if (!file)
-        throw std::runtime_error(std::string("cannot write test tone: ") + sf_strerror(nullptr));
-    const auto frames = static_cast<std::size_t>(seconds * rate);
-    std::vector<float> data(frames * static_cast<std::size_t>(channels));
-    for (std::size_t f = 0; f < frames; ++f) {
-        const double t = static_cast<double>(f) / rate;
-        const auto v
-            = static_cast<float>(amplitude * std::sin(2.0 * std::numbers::pi * frequency * t));
-        for (int c = 0; c < channels; ++c)
-            data[f * static_cast<std::size_t>(channels) + static_cast<std::size_t>(c)] = v;
-    }
-    // In slices: the Vorbis encoder overruns its stack on one long write.
-    constexpr std::size_t slice = 4096;
-    for (std::size_t f = 0; f < frames; f += slice)
-        sf_writef_float(file, data.data() + f * static_cast<std::size_t>(channels),
-            static_cast<sf_count_t>(std::min(slice, frames - f)));
-    sf_close(file);
-    return writer.bytes;
+    return encode(format, sweep(frequency, frequency, seconds, rate, amplitude), channels, rate);
+}
+
+std::vector<unsigned char> makeChirp(SoundFormat format, double from, double to, double seconds,
+    int channels, int rate, double amplitude)
+{
+    return encode(format, sweep(from, to, seconds, rate, amplitude), channels, rate);
 }
 
 void useOpenAlDriver(const char *driver)
