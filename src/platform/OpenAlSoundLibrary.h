@@ -1,26 +1,24 @@
 #pragma once
 
+#include "SoundDevice.h"
 #include "SoundLibrary.h"
+#include "SoundSample.h"
 
-#include <AL/alc.h>
-
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <future>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <thread>
-#include <vector>
 
 class QObject;
 class QTimer;
 
 namespace dorvel::platform {
 
-struct PcmData;
-class SampleReader;
+struct DecodeGate;
 
 /**
  * The sound library over OpenAL Soft, with libsndfile decoding samples from
@@ -51,6 +49,17 @@ class SampleReader;
  * an idle program costs no CPU for mixing silence; the next BASS_SamplePlay
  * resumes it. The check runs a second after the last play or stop, from a Qt
  * timer that only runs while the device does.
+ *
+ * When the sound system drops the device (a sound server restarting, a headset
+ * unplugged), every call goes on as before, silently, while a worker tries the
+ * default output again every kReopenMs. Once one opens, the loaded samples are
+ * made again on it and what should play plays again: the streamed and looping
+ * playbacks that ran, at the volume set.
+ *
+ * The units: SoundDevice (opening ahead, pausing, reconnecting), SampleDecoder
+ * and BackgroundDecode (decoding), StreamVoice (streaming), SoundSample (a
+ * sample and its playbacks); this class holds them together. See the .cpp for
+ * the threading.
  */
 class OpenAlSoundLibrary final : public SoundLibrary
 {
@@ -94,36 +103,38 @@ public:
     /// now paused because it is idle.
     bool pauseIfIdle();
     /// True while the device is paused because nothing plays.
-    bool isIdlePaused() const { return m_idlePaused; }
+    bool isIdlePaused() const;
     /// How long after the last play the idle check runs.
     static constexpr int kIdleCheckMs = 1000;
+
+    /// True from the moment the sound system is seen to have dropped the device
+    /// until a new one has opened.
+    bool isDeviceLost() const;
+    /// While the device is lost, how often the default output is tried again.
+    static constexpr int kReopenMs = 1500;
 
     /// Largest playback limit per sample that BASS_SampleLoad accepts.
     static constexpr std::uint32_t kMaxPlaybacks = 64;
     /// Ogg Vorbis samples of at least this many bytes are decoded in the
     /// background; smaller ones decode in a few milliseconds and are done at once.
     static constexpr std::size_t kBackgroundDecodeBytes = 64 * 1024;
-
     /// Ogg Vorbis samples of at least this many bytes are played while decoding
     /// (streamed) instead of being decoded into memory.
     static constexpr std::size_t kStreamBytes = 512 * 1024;
-    /// Each streamed playback keeps this many buffers of kStreamFrames queued:
-    /// about 0.75 s of sound at 44.1 kHz, refilled every kStreamServiceMs by a
-    /// worker thread of the library's own.
-    static constexpr int kStreamBuffers = 4;
-    static constexpr std::size_t kStreamFrames = 8192;
+    /// While a streamed playback runs, the worker refills it this often (its
+    /// queue holds about 0.75 s, see StreamVoice).
     static constexpr int kStreamServiceMs = 50;
 
     /// For tests: changes the size from which Ogg Vorbis samples are decoded in
     /// the background (kBackgroundDecodeBytes until then).
-    void setBackgroundDecodeBytes(std::size_t bytes) { m_backgroundDecodeBytes = bytes; }
+    void setBackgroundDecodeBytes(std::size_t bytes);
     /// For tests: changes the size from which Ogg Vorbis samples are streamed.
-    void setStreamBytes(std::size_t bytes) { m_streamBytes = bytes; }
+    void setStreamBytes(std::size_t bytes);
     /// True when the sample plays while decoding.
     bool isStreamed(HSAMPLE handle) const;
     /// Refills the buffers of streamed playbacks that have used some up and ends
-    /// those that have played to their end; what the refill worker runs, and
-    /// every call about a sample does first.
+    /// those that have played to their end; what the worker runs, and every
+    /// call about a sample does first.
     void serviceStreams();
     /// For tests: while held, background decodings wait before they begin, so a
     /// test can act on a sample that is certainly still decoding. Releasing lets
@@ -131,110 +142,56 @@ public:
     void holdBackgroundDecodes(bool hold);
 
 private:
-    struct DecodeJob;
-    struct DecodeGate;
-
-    // One streamed playback: its own decoder over the sample's bytes and the
-    // buffers it keeps queued on its source.
-    struct Voice
-    {
-        std::unique_ptr<SampleReader> reader;
-        std::vector<unsigned int> buffers;
-        bool active = false; // playing or about to, until stopped or played out
-        bool atEnd = false; // a sound that does not loop has been read to its end
-    };
-
-    struct Sample
-    {
-        Sample() = default;
-        Sample(Sample &&) noexcept = default;
-        Sample &operator=(Sample &&) = delete;
-        ~Sample();
-
-        unsigned int buffer = 0;
-        std::uint32_t flags = 0;
-        std::vector<unsigned int> sources;
-        // When each source was last started, in playback order: the smallest
-        // running one is the longest-playing.
-        std::vector<std::uint64_t> startedAt;
-        // While the sound is decoded in the background: the work shared with
-        // the worker thread, the thread itself, and per source whether a
-        // playback was asked for and waits for the sound.
-        std::shared_ptr<DecodeJob> job;
-        std::thread worker;
-        std::vector<char> pending;
-        // The background decoding failed: the sample stays loaded but silent.
-        bool silent = false;
-        // A streamed sample: its compressed bytes and one voice per source.
-        std::vector<unsigned char> encoded;
-        std::vector<Voice> voices;
-    };
-
     bool ready();
-    bool buildSources(Sample &sample, std::uint32_t max, bool loopSources);
-    bool fillBuffer(Sample &sample, const PcmData &pcm);
-    bool startBackgroundDecode(Sample &sample, std::shared_ptr<DecodeJob> job);
-    void takeDecodedSounds();
-    Sample *liveSample(HSAMPLE handle);
-    void takeDecodedSound(HSAMPLE handle, Sample &sample);
-    void endBackgroundDecode(Sample &sample);
-    void releaseSample(Sample &sample);
-    void applyVolume();
-    static bool isBusy(const Sample &sample, std::size_t index);
-    bool anythingPlaying();
-    void resumeFromIdle();
-    void scheduleIdleCheck();
-    HSAMPLE keep(Sample &&sample);
+    HSAMPLE loadInMemory(
+        const unsigned char *bytes, std::uint32_t length, std::uint32_t max, std::uint32_t flags);
+    HSAMPLE loadInBackground(
+        const unsigned char *bytes, std::uint32_t length, std::uint32_t max, std::uint32_t flags);
     HSAMPLE loadStreamed(
         const unsigned char *bytes, std::uint32_t length, std::uint32_t max, std::uint32_t flags);
-    bool startVoice(Sample &sample, std::size_t index);
-    bool fillVoiceBuffer(const Sample &sample, Voice &voice, unsigned int buffer);
-    void stopVoices(Sample &sample);
-    void refillVoices();
-    void wakeRefillWorker();
-    void runRefillWorker();
-    void stopRefillWorker();
+    HSAMPLE keep(SoundSample &&sample);
+    SoundSample *liveSample(HSAMPLE handle);
+    void takeDecodedSounds();
+    void refillStreams();
+    bool anythingPlaying() const;
     bool pauseIfIdleLocked();
-    void takeDecodedSoundsLocked();
+    void scheduleIdleCheck();
+    void applyVolume();
     void freeLocked();
+    void watchConnection();
 
-    // An output device with its (not yet current) context, as opened for a rate.
-    struct OpenedDevice
-    {
-        std::uint32_t freq = 0;
-        ALCdevice *device = nullptr;
-        ALCcontext *context = nullptr;
-    };
-    static OpenedDevice openDevice(std::uint32_t freq);
-    static bool closeDevice(OpenedDevice &opened);
+    // The worker: refills streams and brings a lost device back.
+    void wakeWorker();
+    void runWorker();
+    void stopWorker();
+    bool streaming() const;
+    void workerRound();
+    void reopenDevice(std::unique_lock<std::mutex> &lock);
+    void restoreSamples();
 
-    // Guards everything below (and every OpenAL call of this library): taken by
-    // each call from the user-interface thread and by the refill worker.
+    // Guards everything below, and every OpenAL call of this library: taken
+    // by each call from the user-interface thread and by the worker's rounds.
     mutable std::mutex m_mutex;
-    // The device and context BASS_Init opened; both null while closed.
-    OpenedDevice m_open;
-    // The device openDeviceAhead is opening; its worker touches nothing else.
-    std::future<OpenedDevice> m_ahead;
-    std::map<HSAMPLE, Sample> m_samples;
+    SoundDevice m_device;
+    // The sound system dropped the device; the worker tries to open a new one.
+    bool m_lost = false;
+    std::chrono::steady_clock::time_point m_nextReopen;
+    std::map<HSAMPLE, SoundSample> m_samples;
     HSAMPLE m_lastHandle = 0;
     std::uint64_t m_playCounter = 0;
     int m_volume = 100;
-    // Paused by BASS_Stop (until BASS_Start), and paused because nothing plays
-    // (until the next play); the device runs only when neither holds.
-    bool m_stopped = false;
-    bool m_idlePaused = false;
-    std::unique_ptr<QTimer> m_idleTimer;
     std::size_t m_backgroundDecodeBytes = kBackgroundDecodeBytes;
     std::size_t m_streamBytes = kStreamBytes;
-    // The refill worker: it sleeps on m_refillWake, and while a voice is active
-    // wakes every kStreamServiceMs to refill it. Started by the first voice.
-    std::thread m_refillWorker;
-    std::condition_variable m_refillWake;
-    bool m_refillQuit = false;
-    std::vector<std::int16_t> m_streamScratch;
     std::shared_ptr<DecodeGate> m_gate;
-    // Lives on the thread that loads samples; finished background decodings
-    // post their hand-over to it. Made at the first background decoding.
+    // The worker sleeps on m_wake: without a timeout while there is nothing to
+    // do, so an idle program wakes nothing. Started when first needed.
+    std::thread m_worker;
+    std::condition_variable m_wake;
+    bool m_workerQuit = false;
+    // User-interface thread only, never the worker: the idle check's timer,
+    // and the object finished background decodings post their hand-over to
+    // (made at the first background decoding).
+    std::unique_ptr<QTimer> m_idleTimer;
     std::unique_ptr<QObject> m_receiver;
 };
 
