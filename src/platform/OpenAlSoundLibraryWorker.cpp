@@ -44,7 +44,8 @@ void OpenAlSoundLibrary::watchConnection()
     qCWarning(
         lcSound, "the output device was lost; trying the default output every %d ms", kReopenMs);
     m_lost = true;
-    m_nextReopen = std::chrono::steady_clock::now() + std::chrono::milliseconds(kReopenMs);
+    // The first try at once: the loss may be seen only after the sound system is back.
+    m_nextReopen = std::chrono::steady_clock::now();
     wakeWorker();
 }
 

@@ -93,13 +93,54 @@ struct PlaybackCase
     double playFor; // then BASS_SampleStop
 };
 
+// A case as played: its decoded source, and when it was played and stopped
+// (seconds since the capture began).
+struct Played
+{
+    const PlaybackCase *c;
+    std::vector<float> source;
+    double at, stoppedAt;
+};
+
+// The capture, from where the playback starts in it, holds the source (once
+// then silence, or over and over) window by window up to the stop, and is
+// silent before it and after its end.
+void expectHeardAsStored(const Capture &capture, const std::vector<float> &mix, const Played &p)
+{
+    SCOPED_TRACE(p.c->name);
+    ASSERT_FALSE(p.source.empty());
+    // The capture clock starts inside BASS_Init and its thread may lag, so
+    // events land in the file up to some tens of ms before their wall-clock
+    // time (a little after only by one mixing period).
+    const std::size_t start = dorvel::test::align(
+        mix, p.source, 4096, capture.frameAt(p.at - 0.25), capture.frameAt(p.at + 0.25));
+    const std::vector<float> &source = p.source;
+    const bool loops = (p.c->flags & BASS_SAMPLE_LOOP) != 0;
+    const auto expected = [&](std::size_t frame) {
+        return loops ? source[frame % source.size()]
+                     : (frame < source.size() ? source[frame] : 0.0f);
+    };
+    const double heard = loops ? p.stoppedAt - p.at - 0.1 : p.c->seconds;
+    const auto windows = dorvel::test::windowCorrelations(
+        mix, start, expected, static_cast<std::size_t>(heard * capture.rate), 2048);
+    ASSERT_GE(windows.size(), static_cast<std::size_t>(heard * capture.rate / 2048) - 1);
+    for (std::size_t w = 0; w < windows.size(); ++w)
+        EXPECT_GE(windows[w], 0.99)
+            << "window at " << static_cast<double>(w) * 2048.0 / capture.rate << " s";
+    const double startSeconds = static_cast<double>(start) / capture.rate;
+    const double quietFrom = startSeconds + (loops ? p.stoppedAt - p.at : p.c->seconds) + 0.1;
+    EXPECT_LT(capture.rms(quietFrom, quietFrom + 0.2), 0.001) << "heard after its end";
+    EXPECT_LT(capture.rms(startSeconds - 0.15, startSeconds - 0.01), 0.001)
+        << "heard before it was played";
+}
+
 } // namespace
 
-// The capture, from where the playback starts in it, holds the source: once and
-// then silence, or over and over for a looping one. Every 2048-frame window up
-// to the stop correlates with the source at 0.99 or more; after the stop the
-// mix is silent. The streamed case plays 2.4 s of a 1 s sound: about thirteen
-// buffers of 8192 frames, so nine refills, and two loop seams.
+// Every 2048-frame window up to the stop correlates with the source at 0.99 or
+// more. The streamed case plays 2.4 s of a 1 s sound: about thirteen buffers of
+// 8192 frames, so nine refills, and two loop seams. The test thread sleeps
+// meanwhile, as a blocked user-interface thread would: the library's worker
+// alone keeps the stream going.
 TEST_F(SoundCapture, EachKindOfPlaybackMatchesItsSource)
 {
     using dorvel::test::SoundFormat;
@@ -110,12 +151,6 @@ TEST_F(SoundCapture, EachKindOfPlaybackMatchesItsSource)
     };
     ASSERT_EQ(lib.BASS_Start(), 1);
     lib.setStreamBytes(1); // every Ogg Vorbis sample streams
-    struct Played
-    {
-        const PlaybackCase *c;
-        std::vector<float> source;
-        double at, stoppedAt;
-    };
     std::vector<Played> played;
     double at = 0.2;
     for (const PlaybackCase &c : cases) {
@@ -125,8 +160,7 @@ TEST_F(SoundCapture, EachKindOfPlaybackMatchesItsSource)
             -1, bytes.data(), 0, static_cast<std::uint32_t>(bytes.size()), 3, c.flags);
         ASSERT_NE(sample, 0u);
         ASSERT_EQ(lib.isStreamed(sample), c.streamed);
-        // The back-end writes in real time, so the test has to let time pass;
-        // the refill worker keeps the stream going meanwhile.
+        // The back-end writes in real time, so the test has to let time pass.
         waitSeconds(at - secondsSince(opened));
         const double start = secondsSince(opened);
         ASSERT_NE(lib.BASS_SamplePlay(sample), 0u);
@@ -142,33 +176,8 @@ TEST_F(SoundCapture, EachKindOfPlaybackMatchesItsSource)
     const Capture capture = readCapture(out);
     ASSERT_GT(capture.rate, 0) << "no capture written to " << out;
     const std::vector<float> mix = capture.firstChannel();
-    for (const Played &p : played) {
-        SCOPED_TRACE(p.c->name);
-        ASSERT_FALSE(p.source.empty());
-        // The capture clock starts inside BASS_Init and its thread may lag, so
-        // events land in the file up to some tens of ms before their wall-clock
-        // time (a little after only by one mixing period).
-        const std::size_t start = dorvel::test::align(
-            mix, p.source, 4096, capture.frameAt(p.at - 0.25), capture.frameAt(p.at + 0.25));
-        const std::vector<float> &source = p.source;
-        const bool loops = (p.c->flags & BASS_SAMPLE_LOOP) != 0;
-        const auto expected = [&](std::size_t frame) {
-            return loops ? source[frame % source.size()]
-                         : (frame < source.size() ? source[frame] : 0.0f);
-        };
-        const double heard = loops ? p.stoppedAt - p.at - 0.1 : p.c->seconds;
-        const auto windows = dorvel::test::windowCorrelations(
-            mix, start, expected, static_cast<std::size_t>(heard * capture.rate), 2048);
-        ASSERT_GE(windows.size(), static_cast<std::size_t>(heard * capture.rate / 2048) - 1);
-        for (std::size_t w = 0; w < windows.size(); ++w)
-            EXPECT_GE(windows[w], 0.99)
-                << "window at " << static_cast<double>(w) * 2048.0 / capture.rate << " s";
-        const double startSeconds = static_cast<double>(start) / capture.rate;
-        const double quietFrom = startSeconds + (loops ? p.stoppedAt - p.at : p.c->seconds) + 0.1;
-        EXPECT_LT(capture.rms(quietFrom, quietFrom + 0.2), 0.001) << "heard after its end";
-        EXPECT_LT(capture.rms(startSeconds - 0.15, startSeconds - 0.01), 0.001)
-            << "heard before it was played";
-    }
+    for (const Played &p : played)
+        expectHeardAsStored(capture, mix, p);
 }
 
 // After the device has paused for idleness, the next playback is heard: the
