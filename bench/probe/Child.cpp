@@ -56,7 +56,7 @@ Child::Child(const Options &options, bool soundOn, bool musicOn)
         if (chdir(m_folder.c_str()) != 0)
             _exit(127);
         if (options.soundDevice)
-            setenv("ALSOFT_DRIVERS", "null", 1);
+            setenv("ALSOFT_DRIVERS", options.soundDriver.c_str(), 1);
         else
             unsetenv("ALSOFT_DRIVERS");
         std::vector<char *> argv { const_cast<char *>(options.exe.c_str()) };

@@ -14,8 +14,9 @@
 // present wherever Mesa and xdotool are), so no further development packages
 // are needed.
 //
-// Usage: bench_probe --exe PATH --scenario startup|game|idle|floor [--runs N]
-//                    [--music on|off] [--no-sound-device] [--idle-seconds S]
+// Usage: bench_probe --exe PATH --scenario startup|game|idle|floor|sound-cpu [--runs N]
+//                    [--music on|off] [--no-sound-device] [--sound-driver NAME]
+//                    [--idle-seconds S]
 //                    [--label TEXT] [--arg ARG]...
 //
 // The scenario `floor` times bench_floor (the toolkit's floor, see
@@ -56,6 +57,8 @@ Options parse(int argc, char **argv)
             options.runs = std::stoi(next());
         else if (arg == "--music")
             options.musicOn = next() == "on";
+        else if (arg == "--sound-driver")
+            options.soundDriver = next();
         else if (arg == "--no-sound-device")
             options.soundDevice = false;
         else if (arg == "--idle-seconds")
@@ -69,7 +72,7 @@ Options parse(int argc, char **argv)
     }
     if (options.exe.empty() || options.scenario.empty())
         throw std::runtime_error(
-            "usage: bench_probe --exe PATH --scenario startup|game|idle|floor ...");
+            "usage: bench_probe --exe PATH --scenario startup|game|idle|floor|sound-cpu ...");
     return options;
 }
 
@@ -90,6 +93,8 @@ int main(int argc, char **argv)
             scenarioGame(options, screen);
         else if (options.scenario == "floor")
             scenarioFloor(options, screen);
+        else if (options.scenario == "sound-cpu")
+            scenarioSoundCpu(options, screen);
         else
             throw std::runtime_error("unknown scenario " + options.scenario);
     } catch (const std::exception &error) {

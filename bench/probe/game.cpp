@@ -10,6 +10,49 @@
 
 namespace probe {
 
+IntoGame openGameTable(Watcher &screen, int run)
+{
+    IntoGame game;
+    // The start picture imgOK (576, 309, 70×70) opens the names dialog.
+    int before = screen.mapCount() - 1;
+    long long clicked = monotonicNs();
+    screen.click(576 + 35, 309 + 35);
+    const TopWindow *names = nullptr;
+    screen.pumpUntil(monotonicNs() + 10 * kSecond, [&] {
+        names
+            = screen.find([](const TopWindow &w) { return w.width > 1 && w.width < 800; }, before);
+        return names && names->firstFrame;
+    });
+    if (!names || !names->firstFrame) {
+        std::fprintf(stderr, "game run %d: no names dialog\n", run);
+        return game;
+    }
+    game.namesShown = ms(names->firstFrame - clicked);
+    screen.pump(500 * kMs);
+
+    // OK of the names dialog: SpeedButton1 at (71, 174, 73×22) on Panel1 at (1, 1).
+    before = screen.mapCount() - 1;
+    const int okX = names->x + 1 + 71 + 36;
+    const int okY = names->y + 1 + 174 + 11;
+    screen.move(okX, okY);
+    screen.pump(100 * kMs);
+    clicked = monotonicNs();
+    screen.click(okX, okY);
+    const TopWindow *table = nullptr;
+    screen.pumpUntil(monotonicNs() + 10 * kSecond, [&] {
+        table = screen.find([](const TopWindow &w) { return w.width == 800; }, before);
+        return table && table->firstFrame;
+    });
+    if (!table || !table->firstFrame) {
+        std::fprintf(stderr, "game run %d: no game table\n", run);
+        return game;
+    }
+    game.gameMapped = ms(table->mapped - clicked);
+    game.gameFrame = ms(table->firstFrame - clicked);
+    game.table = table;
+    return game;
+}
+
 void scenarioGame(const Options &options, Watcher &screen)
 {
     std::vector<double> namesShown, gameMapped, gameFrame, rollRss, rollPriv, idleCpu, idleTicks,
@@ -26,42 +69,12 @@ void scenarioGame(const Options &options, Watcher &screen)
         }
         screen.pump(1 * kSecond);
 
-        // The start picture imgOK (576, 309, 70×70) opens the names dialog.
-        int before = screen.mapCount() - 1;
-        long long clicked = monotonicNs();
-        screen.click(576 + 35, 309 + 35);
-        const TopWindow *names = nullptr;
-        screen.pumpUntil(monotonicNs() + 10 * kSecond, [&] {
-            names = screen.find(
-                [](const TopWindow &w) { return w.width > 1 && w.width < 800; }, before);
-            return names && names->firstFrame;
-        });
-        if (!names || !names->firstFrame) {
-            std::fprintf(stderr, "game run %d: no names dialog\n", run);
+        const IntoGame game = openGameTable(screen, run);
+        if (!game.table)
             continue;
-        }
-        namesShown.push_back(ms(names->firstFrame - clicked));
-        screen.pump(500 * kMs);
-
-        // OK of the names dialog: SpeedButton1 at (71, 174, 73×22) on Panel1 at (1, 1).
-        before = screen.mapCount() - 1;
-        const int okX = names->x + 1 + 71 + 36;
-        const int okY = names->y + 1 + 174 + 11;
-        screen.move(okX, okY);
-        screen.pump(100 * kMs);
-        clicked = monotonicNs();
-        screen.click(okX, okY);
-        const TopWindow *table = nullptr;
-        screen.pumpUntil(monotonicNs() + 10 * kSecond, [&] {
-            table = screen.find([](const TopWindow &w) { return w.width == 800; }, before);
-            return table && table->firstFrame;
-        });
-        if (!table || !table->firstFrame) {
-            std::fprintf(stderr, "game run %d: no game table\n", run);
-            continue;
-        }
-        gameMapped.push_back(ms(table->mapped - clicked));
-        gameFrame.push_back(ms(table->firstFrame - clicked));
+        namesShown.push_back(game.namesShown);
+        gameMapped.push_back(game.gameMapped);
+        gameFrame.push_back(game.gameFrame);
 
         // The dice roll from the start of the turn; memory while they do.
         screen.pump(1 * kSecond);
