@@ -1,11 +1,14 @@
 #include "Stage.h"
 
+#include "StageFrame.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPainter>
 #include <QPixmap>
 #include <QPointer>
 #include <QScreen>
@@ -63,23 +66,34 @@ namespace {
         QPointer<QLabel> still;
     };
 
-    class StageHost final : public QWidget
+    // A widget that paints itself black.
+    class Backdrop : public QWidget
+    {
+    public:
+        using QWidget::QWidget;
+
+    protected:
+        void paintEvent(QPaintEvent *event) override
+        {
+            QPainter(this).fillRect(event->rect(), Qt::black);
+        }
+    };
+
+    class StageHost final : public Backdrop
     {
     public:
         StageHost()
-            : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
+            : Backdrop(nullptr, Qt::Window | Qt::FramelessWindowHint)
         {
             setObjectName(QStringLiteral("stageHost"));
             setWindowTitle(QGuiApplication::applicationDisplayName());
-            QPalette black = palette();
-            black.setColor(QPalette::Window, Qt::black);
-            setPalette(black);
-            setAutoFillBackground(true);
-            m_stage = new QWidget(this);
+            // Black is painted, not set in the palette: a palette passes down
+            // to every window on the stage, and a message box would take a
+            // black face with its black text on it.
+            setAttribute(Qt::WA_OpaquePaintEvent);
+            m_stage = new Backdrop(this);
             m_stage->setObjectName(QStringLiteral("stage"));
             m_stage->setFixedSize(kStageSize);
-            m_stage->setPalette(black);
-            m_stage->setAutoFillBackground(true);
             qApp->installEventFilter(this);
         }
 
@@ -108,6 +122,8 @@ namespace {
                 return;
             const QPoint designed = window->pos();
             const bool wasVisible = window->isVisible();
+            // What a window manager would frame with a title, the stage frames.
+            const bool titled = !window->windowFlags().testFlag(Qt::FramelessWindowHint);
             // A sub-window is a child that keeps its own focus chain: Tab stays
             // within it as it would within a window of its own.
             window->setParent(m_stage, Qt::SubWindow);
@@ -116,9 +132,12 @@ namespace {
             m_windows.erase(std::remove_if(m_windows.begin(), m_windows.end(),
                                 [](const Hosted &hosted) { return !hosted.window; }),
                 m_windows.end());
-            m_windows.push_back({ window, placement });
+            QPointer<StageFrame> frame = titled ? new StageFrame(window, m_stage) : nullptr;
+            m_windows.push_back({ window, frame, placement });
             window->installEventFilter(this);
-            place(window, placement, designed);
+            if (frame)
+                frame->installEventFilter(this);
+            place(m_windows.back(), designed);
             if (wasVisible)
                 window->show();
         }
@@ -131,7 +150,13 @@ namespace {
                 hosted.window->removeEventFilter(this);
                 thaw(hosted.window);
                 hosted.window->hide();
-                hosted.window->setParent(nullptr, Qt::Window | Qt::FramelessWindowHint);
+                if (hosted.frame) {
+                    hosted.frame->release();
+                    hosted.window->setParent(nullptr, Qt::Window);
+                    delete hosted.frame.data();
+                } else {
+                    hosted.window->setParent(nullptr, Qt::Window | Qt::FramelessWindowHint);
+                }
             }
             m_windows.clear();
             m_modal.clear();
@@ -163,12 +188,16 @@ namespace {
                 case QEvent::Hide:
                     hidden(window);
                     break;
-                case QEvent::Resize:
-                    if (placementOf(window) == Placement::Centred)
-                        place(window, Placement::Centred, window->pos());
-                    break;
                 default:
                     break;
+                }
+            }
+            // A centred window (or its frame, which follows the window's size)
+            // stays centred when its size changes.
+            if (event->type() == QEvent::Resize) {
+                for (const Hosted &hosted : m_windows) {
+                    if (hosted.placement == Placement::Centred && watched == outer(hosted))
+                        place(hosted, {});
                 }
             }
             if (!isInputEvent(event->type()))
@@ -177,7 +206,11 @@ namespace {
             if (modal == nullptr)
                 return false;
             QWidget *target = widgetFor(watched);
-            if (target == nullptr || target == modal || modal->isAncestorOf(target))
+            // Only what lies on the stage is beneath the modal window: a popup
+            // (an edit field's context menu) is a window of its own, which Qt
+            // gives the input while it is open, Escape included.
+            if (target == nullptr || target->window() != this || target == modal
+                || modal->isAncestorOf(target) || target == outer(modal))
                 return false;
             // Beneath a modal window nothing takes input; its keys go to it. A
             // key it leaves unused travels up to the stage and ends there.
@@ -196,31 +229,48 @@ namespace {
         struct Hosted
         {
             QPointer<QWidget> window;
+            // The title frame around it, if it has one.
+            QPointer<StageFrame> frame;
             Placement placement;
         };
 
-        bool isHosted(const QWidget *window) const
+        const Hosted *find(const QWidget *window) const
         {
-            return std::any_of(m_windows.begin(), m_windows.end(),
+            const auto it = std::find_if(m_windows.begin(), m_windows.end(),
                 [window](const Hosted &hosted) { return hosted.window == window; });
+            return it != m_windows.end() ? &*it : nullptr;
         }
 
-        Placement placementOf(const QWidget *window) const
+        bool isHosted(const QWidget *window) const { return find(window) != nullptr; }
+
+        // What the window is on the stage: its frame, or itself.
+        static QWidget *outer(const Hosted &hosted)
         {
-            for (const Hosted &hosted : m_windows) {
-                if (hosted.window == window)
-                    return hosted.placement;
-            }
-            return Placement::AsDesigned;
+            return hosted.frame ? hosted.frame.data() : hosted.window.data();
         }
 
-        void place(QWidget *window, Placement placement, QPoint designed)
+        QWidget *outer(QWidget *window) const
         {
-            if (placement == Placement::Centred) {
-                window->move((m_stage->width() - window->width()) / 2,
-                    (m_stage->height() - window->height()) / 2);
+            const Hosted *hosted = find(window);
+            return hosted != nullptr ? outer(*hosted) : window;
+        }
+
+        // A child of the stage as the hosted window it is or frames.
+        QWidget *hostedAs(QWidget *child) const
+        {
+            if (auto *frame = qobject_cast<StageFrame *>(child))
+                return frame->framed();
+            return isHosted(child) ? child : nullptr;
+        }
+
+        void place(const Hosted &hosted, QPoint designed)
+        {
+            QWidget *widget = outer(hosted);
+            if (hosted.placement == Placement::Centred) {
+                widget->move((m_stage->width() - widget->width()) / 2,
+                    (m_stage->height() - widget->height()) / 2);
             } else {
-                window->move(designed);
+                widget->move(designed);
             }
         }
 
@@ -241,8 +291,10 @@ namespace {
             const QObjectList &children = m_stage->children();
             for (auto it = children.rbegin(); it != children.rend(); ++it) {
                 auto *widget = qobject_cast<QWidget *>(*it);
-                if (widget != nullptr && widget->isVisible() && isHosted(widget))
-                    return widget;
+                if (widget != nullptr && widget->isVisible()) {
+                    if (QWidget *window = hostedAs(widget))
+                        return window;
+                }
             }
             return nullptr;
         }
@@ -279,7 +331,7 @@ namespace {
 
         void shown(QWidget *window)
         {
-            window->raise();
+            outer(window)->raise();
             if (window->testAttribute(Qt::WA_ShowModal) || window->isModal()) {
                 m_modal.erase(std::remove(m_modal.begin(), m_modal.end(), window), m_modal.end());
                 m_modal.push_back(window);
@@ -309,7 +361,8 @@ namespace {
 
         void freezeBeneath(QWidget *window)
         {
-            const QRect covered(window->mapTo(m_stage, QPoint(0, 0)), window->size());
+            const QWidget *above = outer(window);
+            const QRect covered(above->mapTo(m_stage, QPoint(0, 0)), above->size());
             std::vector<Frozen> &frozen = m_frozen[window];
             for (QWidget *container : containers()) {
                 if (!container->isVisible() || window->isAncestorOf(container))
