@@ -343,10 +343,17 @@ QRect dieBox(dice3d::DiceView *view, int n)
     return box;
 }
 
+// Whether real clicks can be sent with xdotool: on an X screen, or where the
+// caller runs the compositor in an X window whose input it passes on.
+bool realClicks()
+{
+    return platform::windowsPlaceable() || qEnvironmentVariableIsSet("STAGE_WALK_XDOTOOL");
+}
+
 // A click at a view pixel, as a real X event where the platform takes them.
 void clickView(dice3d::DiceView *view, QPoint point)
 {
-    if (platform::windowsPlaceable()) {
+    if (realClicks()) {
         const QPointF global = QPointF(view->mapToGlobal(point)) * scale();
         QProcess::execute(QStringLiteral("xdotool"),
             { QStringLiteral("mousemove"), QString::number(qRound(global.x())),
@@ -362,8 +369,17 @@ void clickView(dice3d::DiceView *view, QPoint point)
 QMenu *openFieldMenu(QLineEdit *field)
 {
     const QPoint at(10, field->height() / 2);
-    QContextMenuEvent event(QContextMenuEvent::Mouse, at, field->mapToGlobal(at));
-    QApplication::sendEvent(field, &event);
+    if (realClicks()) {
+        // A real right click: a Wayland popup needs the serial of one.
+        const QPointF global = QPointF(field->mapToGlobal(at)) * scale();
+        QProcess::execute(QStringLiteral("xdotool"),
+            { QStringLiteral("mousemove"), QString::number(qRound(global.x())),
+                QString::number(qRound(global.y())), QStringLiteral("click"),
+                QStringLiteral("3") });
+    } else {
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, field->mapToGlobal(at));
+        QApplication::sendEvent(field, &event);
+    }
     settle();
     auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
     return menu != nullptr && menu->isVisible() ? menu : nullptr;
