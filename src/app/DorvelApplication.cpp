@@ -2,6 +2,7 @@
 
 #include "platform/DisplayMode.h"
 #include "platform/MessageBox.h"
+#include "platform/QtTexts.h"
 #include "platform/Stage.h"
 
 #include <QScreen>
@@ -25,6 +26,7 @@ DorvelApplication::DorvelApplication(int &argc, char **argv)
     // The start screen ends the program itself; message boxes and the backdrop
     // window must not end it by being the last window to close.
     setQuitOnLastWindowClosed(false);
+    platform::installGermanQtTexts(*this);
 }
 
 std::unique_ptr<DorvelApplication> createApplication(

@@ -89,6 +89,16 @@ QImage DiceView::stillPicture()
     return renderOffscreen(false, devicePixelRatio());
 }
 
+QWidget *DiceView::surfaceContainer() const
+{
+    return m_container;
+}
+
+QWindow *DiceView::surfaceWindow() const
+{
+    return m_window;
+}
+
 QImage DiceView::grabFramebuffer()
 {
     return m_window->grabFramebuffer();

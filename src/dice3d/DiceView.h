@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/NativeSurface.h"
+
 #include <QImage>
 #include <QWidget>
 
@@ -21,7 +23,7 @@ class SceneObject;
  * mark it for repainting; several changes within one event coalesce into one
  * redraw. A mouse press anywhere in it is reported by mouseDown() in view pixels.
  */
-class DiceView : public QWidget
+class DiceView : public QWidget, public platform::NativeSurface
 {
     Q_OBJECT
 public:
@@ -37,7 +39,9 @@ public:
     /// The scene as the view shows it on its screen, in device pixels (its
     /// device-pixel ratio set): what stands in for the GL surface while a
     /// window on the stage covers it.
-    Q_INVOKABLE QImage stillPicture();
+    QImage stillPicture() override;
+    QWidget *surfaceContainer() const override;
+    QWindow *surfaceWindow() const override;
     /// The same, each object in its flat DiceRenderer::objectIdColour (for tests).
     QImage renderObjectIds();
     /// What the on-screen surface shows now (null before its first frame).

@@ -1,20 +1,10 @@
 #pragma once
 
-#include "DisplayMode.h"
-
-#include <QSize>
-
-#include <span>
+#include "StagePlan.h"
 
 class QWidget;
 
 namespace dorvel::platform {
-
-/// The program's screen: every window is designed for an 800×600 display.
-inline constexpr QSize kStageSize { 800, 600 };
-/// The display mode the full-screen viewer asks for (800×600 at 16 bits); the
-/// stage's plan predicts the mode it ends up choosing from this.
-inline constexpr DisplayMode kStageMode { kStageSize.width(), kStageSize.height(), 16 };
 
 /// Where a window sits on the stage.
 enum class Placement {
@@ -37,8 +27,13 @@ enum class Placement {
  * keys to that window, and, since native child surfaces (the dice view's GL
  * window) lie above everything the host paints, replaces a native surface a
  * modal window overlaps with a still picture of it while that window is up
- * (the widget holding the surface's container may offer
- * `Q_INVOKABLE QImage stillPicture()`; without it the place stays black).
+ * (a widget holding such a surface offers the picture as a NativeSurface).
+ * A window a window manager would frame (one without
+ * Qt::FramelessWindowHint: a message box) gets a title frame (StageFrame.h).
+ *
+ * The parts: the plan (StagePlan.h), the host window (StageHost.h), the input
+ * routing beneath modal windows (ModalRouting.h) and the still pictures of
+ * native surfaces (SurfaceStills.h).
  *
  * Without a stage (no plan, or tests that create windows directly) every call
  * here changes nothing and windows stay top-level windows of the system.
@@ -67,34 +62,5 @@ namespace stage {
     void close();
 
 } // namespace stage
-
-/**
- * The scale factor the stage needs: the largest that fits an 800×600 stage
- * into a screen of `pixels` device pixels, given what Qt applies now
- * (`appliedRatio`, Qt's device-pixel ratio of that screen: the platform's own
- * ratio, a 200 % desktop say, times the user's QT_SCALE_FACTOR `userFactor`).
- * The result is the QT_SCALE_FACTOR to run with; it takes the place of the
- * user's, since the program fills the screen whatever that asked for.
- */
-double stageScaleFactor(QSize pixels, double appliedRatio, double userFactor);
-
-/// How the program is to meet the display, decided before its first window.
-struct StagePlan
-{
-    /// The windows go on the stage (stage::setPlanned).
-    bool hosted = false;
-    /// The QT_SCALE_FACTOR to run with.
-    double scaleFactor = 1.0;
-};
-
-/**
- * The plan for a display listing `modes` (device pixels): the screen will show
- * the mode the full-screen viewer chooses. Only where that is 800×600 and the
- * program may place its windows do they stay windows of the system; everywhere
- * else they go on the stage. The scale factor makes 800×600 fill the chosen
- * mode. Without a qualifying mode nothing changes (the viewer reports that).
- */
-StagePlan planStage(std::span<const DisplayMode> modes, bool windowsPlaceable, double appliedRatio,
-    double userFactor);
 
 } // namespace dorvel::platform

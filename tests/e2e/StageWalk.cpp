@@ -25,9 +25,12 @@
 #include "platform/Stage.h"
 
 #include <QAbstractButton>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QOpenGLContext>
@@ -43,6 +46,7 @@
 #include <cmath>
 #include <cstdio>
 #include <functional>
+#include <map>
 #include <optional>
 
 using namespace dorvel;
@@ -140,10 +144,19 @@ double differing(const QImage &a, const QImage &b, const QRect &ignore = {})
 
 // The window is drawn on the output where the design puts it on the stage,
 // at the stage's scale, as the window draws itself (grab() at the same scale).
+// Where a window lies on the stage (it may sit in a frame that carries its title).
+QRect onStage(const QWidget *window)
+{
+    const QWidget *stage = platform::stage::current();
+    return QRect(stage != nullptr && stage->isAncestorOf(window)
+            ? window->mapTo(stage, QPoint(0, 0))
+            : window->pos(),
+        window->size());
+}
+
 void checkWindow(const QImage &shot, QWidget *window, const QString &name, QRect ignore = {})
 {
-    const QRect place
-        = onOutput(QRect(window->mapTo(window->parentWidget(), QPoint(0, 0)), window->size()));
+    const QRect place = onOutput(onStage(window));
     QImage own = window->grab().toImage().convertToFormat(QImage::Format_RGB32);
     own = own.scaled(place.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     const QImage there = shot.copy(place);
@@ -166,6 +179,72 @@ void checkWindow(const QImage &shot, QWidget *window, const QString &name, QRect
         fail(QStringLiteral("%1 is not where and as the design puts it (%2 % differ)")
                  .arg(name)
                  .arg(share * 100.0, 0, 'f', 1));
+}
+
+int luminance(QRgb pixel)
+{
+    return (qRed(pixel) * 299 + qGreen(pixel) * 587 + qBlue(pixel) * 114) / 1000;
+}
+
+// The colour most of an area shows, and the share of its pixels that stand out
+// from it clearly enough to be read (text, lines).
+struct Ink
+{
+    QRgb ground = 0;
+    double inked = 0.0;
+};
+
+Ink inkOf(const QImage &area)
+{
+    std::map<QRgb, int> counts;
+    for (int y = 0; y < area.height(); ++y) {
+        for (int x = 0; x < area.width(); ++x)
+            ++counts[area.pixel(x, y) & 0xfff0f0f0u];
+    }
+    if (counts.empty())
+        return {};
+    const QRgb ground = std::max_element(counts.begin(), counts.end(), [](auto a, auto b) {
+        return a.second < b.second;
+    })->first;
+    qint64 inked = 0;
+    for (int y = 0; y < area.height(); ++y) {
+        for (int x = 0; x < area.width(); ++x) {
+            if (std::abs(luminance(area.pixel(x, y)) - luminance(ground)) > 96)
+                ++inked;
+        }
+    }
+    return { ground, double(inked) / double(area.width() * area.height()) };
+}
+
+// A message box on the output as on a screen of its own: a face that is not
+// the stage's black, its text readable on it, and a title bar above it with
+// something written in it (a frame of the compositor's or the program's own).
+void checkBoxFace(const QImage &shot, QMessageBox *box)
+{
+    const QRect place = onOutput(onStage(box));
+    const Ink face = inkOf(shot.copy(place));
+    if (dark(face.ground))
+        fail(QStringLiteral("the message box has no face: it shows the stage's black"));
+    if (auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"))) {
+        const Ink text = inkOf(shot.copy(onOutput(
+            QRect(label->mapTo(box, QPoint(0, 0)) + onStage(box).topLeft(), label->size()))));
+        note(QStringLiteral("message box text: %1 % of its pixels stand out from its ground")
+                 .arg(text.inked * 100.0, 0, 'f', 1));
+        if (text.inked < 0.01)
+            fail(QStringLiteral("the message box's text cannot be read"));
+    } else {
+        fail(QStringLiteral("the message box has no text"));
+    }
+    const int band = qRound(box->fontMetrics().height() * scale());
+    const QRect title(place.x(), place.y() - band, place.width(), band);
+    const Ink bar = inkOf(shot.copy(title.intersected(shot.rect())));
+    note(QStringLiteral("title bar: %1 % of its pixels stand out")
+             .arg(bar.inked * 100.0, 0, 'f', 1));
+    if (title.top() < 0 || dark(bar.ground) || bar.inked < 0.01)
+        fail(QStringLiteral("the message box shows no title \"%1\"").arg(box->windowTitle()));
+    if (QAbstractButton *ok = box->button(QMessageBox::Ok);
+        ok == nullptr || ok->text().remove(QLatin1Char('&')) != QStringLiteral("OK"))
+        fail(QStringLiteral("the message box has no OK button"));
 }
 
 // The stage fills the output's height (or width), centred, black around it.
@@ -264,10 +343,17 @@ QRect dieBox(dice3d::DiceView *view, int n)
     return box;
 }
 
+// Whether real clicks can be sent with xdotool: on an X screen, or where the
+// caller runs the compositor in an X window whose input it passes on.
+bool realClicks()
+{
+    return platform::windowsPlaceable() || qEnvironmentVariableIsSet("STAGE_WALK_XDOTOOL");
+}
+
 // A click at a view pixel, as a real X event where the platform takes them.
 void clickView(dice3d::DiceView *view, QPoint point)
 {
-    if (platform::windowsPlaceable()) {
+    if (realClicks()) {
         const QPointF global = QPointF(view->mapToGlobal(point)) * scale();
         QProcess::execute(QStringLiteral("xdotool"),
             { QStringLiteral("mousemove"), QString::number(qRound(global.x())),
@@ -276,6 +362,95 @@ void clickView(dice3d::DiceView *view, QPoint point)
     } else {
         QTest::mouseClick(view->glWindow(), Qt::LeftButton, {}, point);
     }
+}
+
+// Opens the context menu of the names dialog's first field, as a right click
+// there does, and returns it.
+QMenu *openFieldMenu(QLineEdit *field)
+{
+    const QPoint at(10, field->height() / 2);
+    if (realClicks()) {
+        // A real right click: a Wayland popup needs the serial of one.
+        const QPointF global = QPointF(field->mapToGlobal(at)) * scale();
+        QProcess::execute(QStringLiteral("xdotool"),
+            { QStringLiteral("mousemove"), QString::number(qRound(global.x())),
+                QString::number(qRound(global.y())), QStringLiteral("click"),
+                QStringLiteral("3") });
+    } else {
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, field->mapToGlobal(at));
+        QApplication::sendEvent(field, &event);
+    }
+    settle();
+    auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    return menu != nullptr && menu->isVisible() ? menu : nullptr;
+}
+
+// A name field's context menu: it opens where it was asked for, speaks German,
+// takes clicks, and Escape closes it and leaves the dialog open. False when the
+// dialog is gone.
+bool checkNameMenu(dialogs::TfrmSpieler *names)
+{
+    QLineEdit *field = names->efdSpieler[0];
+    QMenu *menu = openFieldMenu(field);
+    if (menu == nullptr) {
+        fail(QStringLiteral("the name field's context menu did not open"));
+        return names->isVisible();
+    }
+    QStringList texts;
+    QAction *selectAll = nullptr;
+    for (QAction *action : menu->actions()) {
+        if (action->isSeparator())
+            continue;
+        texts << action->text().section(QLatin1Char('\t'), 0, 0).remove(QLatin1Char('&'));
+        selectAll = action; // Qt's edit menu ends with "select all"
+    }
+    const QStringList german { QStringLiteral("Rückgängig"), QStringLiteral("Wiederherstellen"),
+        QStringLiteral("Ausschneiden"), QStringLiteral("Kopieren"), QStringLiteral("Einfügen"),
+        QStringLiteral("Löschen"), QStringLiteral("Alles auswählen") };
+    note(QStringLiteral("name field's menu: %1").arg(texts.join(QStringLiteral(", "))));
+    if (texts != german)
+        fail(QStringLiteral("the name field's menu does not speak German"));
+    const QImage shot = screenshot(QStringLiteral("name-menu"));
+    const double s = scale();
+    const QRect place(qRound(menu->x() * s), qRound(menu->y() * s), qRound(menu->width() * s),
+        qRound(menu->height() * s));
+    const QImage own = menu->grab()
+                           .toImage()
+                           .convertToFormat(QImage::Format_RGB32)
+                           .scaled(place.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const double share = differing(own, shot.copy(place));
+    note(QStringLiteral("name field's menu at %1,%2 on the output: %3 % of pixels differ")
+             .arg(place.x())
+             .arg(place.y())
+             .arg(share * 100.0, 0, 'f', 2));
+    // Where the caller knows the compositor stacks popups beneath a full-screen
+    // window (see stage_wayland.sh), where the menu shows is not checked.
+    if (qEnvironmentVariableIsSet("STAGE_WALK_MENU_UNSEEN"))
+        note(QStringLiteral(
+            "the compositor stacks the menu out of sight: its place is not checked"));
+    else if (share > 0.03)
+        fail(QStringLiteral("the name field's menu is not shown where it opened"));
+    if (selectAll == nullptr) {
+        fail(QStringLiteral("the name field's menu is empty"));
+    } else {
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(selectAll).center());
+        settle();
+        if (field->selectedText() != field->text() || field->text().isEmpty())
+            fail(QStringLiteral("a click on the name field's menu did nothing"));
+    }
+    // Escape, as the system hands it to the program's window, closes the menu
+    // and only the menu.
+    menu = openFieldMenu(field);
+    if (menu == nullptr)
+        return names->isVisible();
+    QPointer<QMenu> open = menu;
+    QTest::keyClick(names->window()->windowHandle(), Qt::Key_Escape);
+    settle();
+    if (open && open->isVisible())
+        fail(QStringLiteral("Escape did not close the name field's menu"));
+    if (!names->isVisible())
+        fail(QStringLiteral("Escape in the name field's menu closed the names dialog"));
+    return names->isVisible();
 }
 
 class Walk : public QObject
@@ -309,13 +484,24 @@ private:
             const QImage shot = screenshot(QStringLiteral("message"));
             checkStage(shot, QStringLiteral("message box"));
             checkWindow(shot, box, QStringLiteral("message box"));
-            const QPoint middle = box->pos() + QPoint(box->width() / 2, box->height() / 2);
+            checkBoxFace(shot, box);
+            // Centred with its title bar, as a window manager centres a dialog.
+            const QWidget *outer
+                = box->parentWidget() != platform::stage::current() ? box->parentWidget() : box;
+            const QPoint middle = outer->pos() + QPoint(outer->width() / 2, outer->height() / 2);
             if ((middle - QPoint(400, 300)).manhattanLength() > 2)
                 fail(QStringLiteral("the message box is not centred on the stage"));
-            QPointer<QAbstractButton> ok = box->button(QMessageBox::Ok);
-            later([ok] {
-                if (ok)
-                    QTest::mouseClick(ok, Qt::LeftButton);
+            // Return, as the system hands it to the program's window, closes it.
+            QPointer<QMessageBox> shownBox = box;
+            QPointer<QWindow> host = box->window()->windowHandle();
+            later([shownBox, host] {
+                if (host)
+                    QTest::keyClick(host, Qt::Key_Return);
+                QCoreApplication::processEvents();
+                if (shownBox && shownBox->isVisible()) {
+                    fail(QStringLiteral("the message box did not take the Return key"));
+                    QTest::mouseClick(shownBox->button(QMessageBox::Ok), Qt::LeftButton);
+                }
             });
             return;
         }
@@ -355,6 +541,10 @@ private:
                 if (names->pos() != QPoint(289, 196))
                     fail(QStringLiteral("the names dialog is not centred on the stage"));
                 checkWindow(shot, names, QStringLiteral("names dialog"));
+                if (!checkNameMenu(names)) {
+                    QCoreApplication::exit(1);
+                    return;
+                }
                 m_step = Step::Game;
                 later([names] { QTest::mouseClick(names->SpeedButton1, Qt::LeftButton); });
             }

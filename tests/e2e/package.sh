@@ -43,6 +43,7 @@ if [[ -z "${DORVEL_E2E_X:-}" ]]; then
     || fail "the package has removal scripts or configuration files"
   # dh_shlibdeps worked out the libraries the program needs.
   dpkg-deb -f "$deb" Depends | grep -q 'libqt6widgets6' || fail "Depends lacks the Qt libraries"
+  dpkg-deb -f "$deb" Depends | grep -q 'qt6-translations-l10n' || fail "Depends lacks Qt's German texts"
 
   root="$work/root"
   dpkg -x "$deb" "$root"
