@@ -5,13 +5,16 @@
 // drawn. Only the program's own handlers move it on (clicks and keys sent to
 // its widgets), so the walk runs alike where no input can be injected.
 //
-// usage: picture_walk <screenshot command> <folder> [--missing-library] [--clock MS]
+// usage: picture_walk <screenshot command> <folder> --stage yes|no [--missing-library]
+//                     [--clock MS]
 // The screenshot command gets the PNG file to write as its one argument. The
 // walk writes into <folder>: information.png (when there is no sound device),
 // start-screen.png, names.png, game.png and highscore.png; with
 // --missing-library the program finds no resource library and error.png is
-// all. --clock sets the time of day the dice are seeded from (default noon).
-// Exit code 0 when every window came up and was shot.
+// all. --stage says whether the display needs the stage, so that a reference
+// is never made on one by mistake. --clock sets the time of day the dice are
+// seeded from (default noon). Exit code 0 when every window came up on the
+// display expected and was shot.
 #include "app/ClickableImage.h"
 #include "app/Startup.h"
 #include "app/TfrmDorvel20Main.h"
@@ -42,6 +45,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <optional>
 
 using namespace dorvel;
 
@@ -229,19 +233,22 @@ private:
 
 int main(int argc, char **argv)
 {
-    if (argc < 3) {
+    if (argc < 5) {
         std::fprintf(stderr,
-            "usage: picture_walk <screenshot command> <folder> [--missing-library] "
-            "[--clock MS]\n");
+            "usage: picture_walk <screenshot command> <folder> --stage yes|no "
+            "[--missing-library] [--clock MS]\n");
         return 2;
     }
     g_shoot = QString::fromLocal8Bit(argv[1]);
     g_folder = QDir(QString::fromLocal8Bit(argv[2]));
     bool missingLibrary = false;
+    std::optional<bool> onStage;
     std::uint32_t noon = 12u * 3600u * 1000u;
     for (int i = 3; i < argc; ++i) {
         if (std::strcmp(argv[i], "--missing-library") == 0)
             missingLibrary = true;
+        else if (std::strcmp(argv[i], "--stage") == 0 && i + 1 < argc)
+            onStage = std::strcmp(argv[++i], "yes") == 0;
         else if (std::strcmp(argv[i], "--clock") == 0 && i + 1 < argc)
             noon = static_cast<std::uint32_t>(std::strtoul(argv[++i], nullptr, 10));
     }
@@ -250,6 +257,12 @@ int main(int argc, char **argv)
 
     const app::Startup startup(qtArgc, argv);
     const auto &application = startup.application;
+    if (!onStage || platform::stage::planned() != *onStage) {
+        fail(
+            QStringLiteral("the windows are %1 a stage")
+                .arg(platform::stage::planned() ? QStringLiteral("on") : QStringLiteral("not on")));
+        return 1;
+    }
     // A text cursor that blinks would be caught in either of its phases.
     QGuiApplication::styleHints()->setCursorFlashTime(0);
 

@@ -45,25 +45,25 @@ export ALSOFT_DRIVERS=nonexistent
 export XDG_RUNTIME_DIR="$work/runtime"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 # The two walks, each in an empty folder of its own (a fresh high-score list).
-walk() { # output folder, then the command that runs the walker with a screenshot command
-  local out="$1"
-  shift
+walk() { # output folder, yes or no for the stage, then the command that runs the walker
+  local out="$1" stage="$2"
+  shift 2
   rm -rf "$out" "$work/play"
   mkdir -p "$out" "$work/play"
-  (cd "$work/play" && "$@" "$walker" "$work/shoot.sh" "$out") ||
+  (cd "$work/play" && "$@" "$walker" "$work/shoot.sh" "$out" --stage "$stage") ||
     { echo "FAIL: the walk through the windows failed on $path" >&2; exit 1; }
   rm -rf "$work/play"
   mkdir "$work/play"
-  (cd "$work/play" && "$@" "$walker" "$work/shoot.sh" "$out" --missing-library) ||
+  (cd "$work/play" && "$@" "$walker" "$work/shoot.sh" "$out" --stage "$stage" --missing-library) ||
     { echo "FAIL: the walk to the error box failed on $path" >&2; exit 1; }
 }
 
-x11() { # screen size, then environment settings
-  local screen="$1"
-  shift
+x11() { # screen size, yes or no for the stage, then environment settings
+  local screen="$1" stage="$2"
+  shift 2
   printf '#!/usr/bin/env bash\nimport -window root "$1"\n' >"$work/shoot.sh"
   chmod +x "$work/shoot.sh"
-  walk "$folder/$path" env -u WAYLAND_DISPLAY -u XDG_SESSION_TYPE "$@" \
+  walk "$folder/$path" "$stage" env -u WAYLAND_DISPLAY -u XDG_SESSION_TYPE "$@" \
     xvfb-run -a -s "-screen 0 ${screen}x24" timeout 120
 }
 
@@ -90,14 +90,14 @@ SHOOT
   chmod +x "$work/shoot.sh"
   # The headless compositor has no keyboard: no input method, or Qt's Wayland
   # text input fails on the keys the walk sends.
-  walk "$folder/$path" env -u DISPLAY WAYLAND_DISPLAY=dorvel-pictures XDG_SESSION_TYPE=wayland \
+  walk "$folder/$path" yes env -u DISPLAY WAYLAND_DISPLAY=dorvel-pictures XDG_SESSION_TYPE=wayland \
     QT_QPA_PLATFORM=wayland QT_IM_MODULE=none timeout 120
 }
 
 case "$path" in
-  reference) x11 800x600; echo "references written to $references"; exit 0 ;;
-  x11) x11 1600x1200 ;;
-  x11-scale2) x11 1600x1200 QT_SCALE_FACTOR=2 ;;
+  reference) x11 800x600 no; echo "references written to $references"; exit 0 ;;
+  x11) x11 1600x1200 yes ;;
+  x11-scale2) x11 1600x1200 yes QT_SCALE_FACTOR=2 ;;
   wayland) wayland ;;
   *) echo "unknown path $path" >&2; exit 2 ;;
 esac
