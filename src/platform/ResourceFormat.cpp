@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
 #include <tuple>
 
 namespace dorvel::platform {
@@ -35,6 +34,12 @@ namespace {
         return std::nullopt;
     }
 
+    std::string tooLarge(std::uint64_t size)
+    {
+        return std::to_string(size) + " bytes, too large for a resource library (less than "
+            + std::to_string(kResourceLibrarySizeLimit >> 20) + " MiB)";
+    }
+
     std::string describe(const ResourceEntry &entry)
     {
         return "resource " + std::to_string(entry.id) + " (type " + std::to_string(entry.type)
@@ -57,6 +62,8 @@ std::optional<ResourceDirectory> parseResourceLibrary(
 {
     if (data == nullptr || size < kResourceHeaderSize)
         return fail(error, "file too short for the header");
+    if (size >= kResourceLibrarySizeLimit)
+        return fail(error, tooLarge(size));
     if (!std::equal(kResourceLibraryMagic.begin(), kResourceLibraryMagic.end(), data))
         return fail(error, "not a resource library (wrong magic)");
     const std::uint32_t version = read32(data + 4);
@@ -128,7 +135,6 @@ std::optional<std::vector<std::uint8_t>> buildResourceLibrary(
         }
     }
 
-    constexpr std::uint64_t limit = std::numeric_limits<std::uint32_t>::max();
     const auto alignUp = [](std::uint64_t value) {
         return (value + kResourceAlignment - 1) / kResourceAlignment * kResourceAlignment;
     };
@@ -139,9 +145,9 @@ std::optional<std::vector<std::uint8_t>> buildResourceLibrary(
     for (const ResourceInput &resource : resources) {
         offsets.push_back(cursor);
         cursor = alignUp(cursor + resource.data.size());
-        if (cursor > limit) {
+        if (cursor >= kResourceLibrarySizeLimit) {
             if (error != nullptr)
-                *error = "resources too large for one library (4 GiB at most)";
+                *error = "resources of " + tooLarge(cursor);
             return std::nullopt;
         }
     }
