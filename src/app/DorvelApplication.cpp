@@ -6,7 +6,9 @@
 
 #include <QScreen>
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace dorvel::app {
 
@@ -30,6 +32,10 @@ DorvelApplication::DorvelApplication(int &argc, char **argv)
 std::unique_ptr<DorvelApplication> createApplication(
     int &argc, char **argv, platform::DisplayModes &displayModes)
 {
+    // The toolkit takes its own options (-platform, -display, ...) out of argv
+    // as it reads them, by moving the pointers; the second object must see them
+    // too, so the pointers as given go back in before it is made.
+    const std::vector<char *> asGiven(argv, argv + argc + 1); // with the closing null
     auto application = std::make_unique<DorvelApplication>(argc, argv);
     const QScreen *screen = QGuiApplication::primaryScreen();
     if (screen == nullptr)
@@ -43,6 +49,8 @@ std::unique_ptr<DorvelApplication> createApplication(
     platform::stage::setPlanned(plan.hosted);
     if (std::abs(plan.scaleFactor - userFactor) > 1e-9) {
         application.reset();
+        argc = static_cast<int>(asGiven.size()) - 1;
+        std::copy(asGiven.begin(), asGiven.end(), argv);
         qputenv("QT_SCALE_FACTOR", QByteArray::number(plan.scaleFactor, 'g', 12));
         application = std::make_unique<DorvelApplication>(argc, argv);
     }
