@@ -400,7 +400,7 @@ TEST_F(DiceViewTest, OnScreenChangesCoalesceAndPressesAreReported)
 {
     view.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
-    QTRY_VERIFY(view.framesDrawn() > 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.framesDrawn() > 0; }));
     const QImage onScreen = view.grabFramebuffer();
     ASSERT_EQ(onScreen.size(), QSize(kWidth, kHeight));
     // Same drawing; only the colour depth may differ.
@@ -425,7 +425,7 @@ TEST_F(DiceViewTest, OnScreenChangesCoalesceAndPressesAreReported)
 
     QSignalSpy presses(&view, &DiceView::mouseDown);
     QTest::mouseClick(view.glWindow(), Qt::RightButton, Qt::ShiftModifier, QPoint(20, 300));
-    QTRY_COMPARE(presses.count(), 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return presses.count() == 1; }));
     EXPECT_EQ(presses.at(0).at(0).value<Qt::MouseButton>(), Qt::RightButton);
     EXPECT_EQ(presses.at(0).at(1).value<Qt::KeyboardModifiers>(), Qt::ShiftModifier);
     EXPECT_EQ(presses.at(0).at(2).toInt(), 20);
@@ -445,7 +445,7 @@ TEST_F(DiceViewTest, APreparedContextIsTakenOverAndDrawsTheSameFrames)
         GTEST_SKIP() << "no GL on other threads here";
     view.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
-    QTRY_VERIFY(view.framesDrawn() > 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.framesDrawn() > 0; }));
 
     DiceGLWindow::prepareAhead();
     ASSERT_TRUE(DiceGLWindow::hasPrepared());
@@ -454,7 +454,7 @@ TEST_F(DiceViewTest, APreparedContextIsTakenOverAndDrawsTheSameFrames)
     second.move(200, 0);
     second.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&second));
-    QTRY_VERIFY(second.framesDrawn() > 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return second.framesDrawn() > 0; }));
     EXPECT_FALSE(DiceGLWindow::hasPrepared()) << "the second view took the prepared context";
 
     for (int step = 0; step < 2; ++step) {
