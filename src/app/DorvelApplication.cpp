@@ -22,7 +22,7 @@ DorvelApplication::DorvelApplication(int &argc, char **argv)
     : QApplication(argc, argv)
 {
     setApplicationName(kApplicationTitle);
-    setApplicationVersion(QStringLiteral("2.0.2"));
+    setApplicationVersion(QStringLiteral(DORVEL_VERSION));
     setDesktopFileName(QStringLiteral("halvenor-dorvel"));
     // The start screen ends the program itself; message boxes and the backdrop
     // window must not end it by being the last window to close.
