@@ -46,6 +46,23 @@ namespace {
             + ")";
     }
 
+    // Two entries whose data overlap, described; empty when none do. Empty
+    // resources occupy no bytes and so cannot overlap anything.
+    std::string findOverlap(const std::vector<ResourceEntry> &entries)
+    {
+        std::vector<ResourceEntry> byOffset;
+        std::copy_if(entries.begin(), entries.end(), std::back_inserter(byOffset),
+            [](const ResourceEntry &entry) { return entry.size > 0; });
+        std::sort(byOffset.begin(), byOffset.end(),
+            [](const ResourceEntry &a, const ResourceEntry &b) { return a.offset < b.offset; });
+        for (std::size_t i = 1; i < byOffset.size(); ++i) {
+            if (std::uint64_t { byOffset[i - 1].offset } + byOffset[i - 1].size
+                > byOffset[i].offset)
+                return describe(byOffset[i - 1]) + " overlaps " + describe(byOffset[i]);
+        }
+        return {};
+    }
+
 } // namespace
 
 const ResourceEntry *ResourceDirectory::find(std::uint32_t type, std::uint32_t id) const
@@ -106,16 +123,8 @@ std::optional<ResourceDirectory> parseResourceLibrary(
         directory.entries.push_back(entry);
     }
 
-    // Empty resources occupy no bytes and so cannot overlap anything.
-    std::vector<ResourceEntry> byOffset;
-    std::copy_if(directory.entries.begin(), directory.entries.end(), std::back_inserter(byOffset),
-        [](const ResourceEntry &entry) { return entry.size > 0; });
-    std::sort(byOffset.begin(), byOffset.end(),
-        [](const ResourceEntry &a, const ResourceEntry &b) { return a.offset < b.offset; });
-    for (std::size_t i = 1; i < byOffset.size(); ++i) {
-        if (std::uint64_t { byOffset[i - 1].offset } + byOffset[i - 1].size > byOffset[i].offset)
-            return fail(error, describe(byOffset[i - 1]) + " overlaps " + describe(byOffset[i]));
-    }
+    if (std::string overlap = findOverlap(directory.entries); !overlap.empty())
+        return fail(error, overlap);
     return directory;
 }
 
