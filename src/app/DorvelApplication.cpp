@@ -7,7 +7,9 @@
 
 #include <QScreen>
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace dorvel::app {
 
@@ -21,7 +23,7 @@ DorvelApplication::DorvelApplication(int &argc, char **argv)
     : QApplication(argc, argv)
 {
     setApplicationName(kApplicationTitle);
-    setApplicationVersion(QStringLiteral("2.0.2"));
+    setApplicationVersion(QStringLiteral(DORVEL_VERSION));
     setDesktopFileName(QStringLiteral("halvenor-dorvel"));
     // The start screen ends the program itself; message boxes and the backdrop
     // window must not end it by being the last window to close.
@@ -32,6 +34,10 @@ DorvelApplication::DorvelApplication(int &argc, char **argv)
 std::unique_ptr<DorvelApplication> createApplication(
     int &argc, char **argv, platform::DisplayModes &displayModes)
 {
+    // The toolkit takes its own options (-platform, -display, ...) out of argv
+    // as it reads them, by moving the pointers; the second object must see them
+    // too, so the pointers as given go back in before it is made.
+    const std::vector<char *> asGiven(argv, argv + argc + 1); // with the closing null
     auto application = std::make_unique<DorvelApplication>(argc, argv);
     const QScreen *screen = QGuiApplication::primaryScreen();
     if (screen == nullptr)
@@ -45,6 +51,8 @@ std::unique_ptr<DorvelApplication> createApplication(
     platform::stage::setPlanned(plan.hosted);
     if (std::abs(plan.scaleFactor - userFactor) > 1e-9) {
         application.reset();
+        argc = static_cast<int>(asGiven.size()) - 1;
+        std::copy(asGiven.begin(), asGiven.end(), argv);
         qputenv("QT_SCALE_FACTOR", QByteArray::number(plan.scaleFactor, 'g', 12));
         application = std::make_unique<DorvelApplication>(argc, argv);
     }

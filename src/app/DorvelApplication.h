@@ -37,7 +37,8 @@ public:
  * the stage (platform/Stage.h). The toolkit takes its scale factor only when
  * the application object is made, and what it applies already (a 200 %
  * desktop) is known only from a running one: so when the factor has to change,
- * the first object is dropped and a second one made with it.
+ * the first object is dropped and a second one made with it, from the command
+ * line as it was given (the first took the toolkit's own options out of argv).
  */
 std::unique_ptr<DorvelApplication> createApplication(
     int &argc, char **argv, platform::DisplayModes &displayModes);

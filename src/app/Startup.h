@@ -9,30 +9,53 @@
 namespace dorvel::app {
 
 /**
- * What the program sets up before its start screen, in this order: the display
- * (first, while the process is single-threaded: the display adapter forks the
- * watchdog that restores the user's display mode however the program ends), the
- * sound library, which starts opening the output device on a worker thread, the
- * application (createApplication) and the fonts. A message box before
- * the start screen may have opened the stage; it goes before the application
- * does, whichever way the caller ends.
+ * What the program holds for its whole run: the display modes, the sound
+ * library, the application object and the stage. This class alone makes and
+ * releases them, in the order written here and in its constructor and
+ * destructor; the order of the member declarations does not matter.
+ *
+ * Made, by the constructor:
+ *  1. The display modes, while the process is still single-threaded: on an X
+ *     display the adapter forks the watchdog that puts the user's mode back
+ *     however the program ends, and a fork copies only the thread that forks.
+ *  2. The sound library. It starts opening the output device on a worker at
+ *     once, so that the sound system's start overlaps the toolkit's; the start
+ *     screen's BASS_Init takes the device over.
+ *  3. The application object (createApplication), made twice when the
+ *     program's 800×600 needs a scale factor other than the one it started with.
+ *  4. The fonts, which need the application.
+ * The stage is not made here: the first window that needs it opens it (a
+ * message box before the start screen may do so).
+ *
+ * Released, by the destructor:
+ *  1. The sound library: it needs none of the others, and no worker of it is
+ *     left running while the toolkit shuts down.
+ *  2. The stage, if one was opened: its host is a widget, and widgets must go
+ *     while the application exists.
+ *  3. The application.
+ *  4. The display modes, last: the user's mode comes back once no window of the
+ *     program is left on the screen.
  */
 class Startup
 {
 public:
     Startup(int &argc, char **argv);
+    ~Startup();
+    Startup(const Startup &) = delete;
+    Startup &operator=(const Startup &) = delete;
 
-    std::unique_ptr<platform::DisplayModes> displayModes;
-    std::unique_ptr<DorvelApplication> application;
+    DorvelApplication &application() const { return *m_application; }
+    platform::DisplayModes &displayModes() const { return *m_displayModes; }
+    platform::SoundLibrary &sound() const { return *m_sound; }
+
+    /// Shows the start screen and runs the event loop until it closes; the
+    /// code the program ends with.
+    int runStartScreen();
 
 private:
-    struct StageCloser
-    {
-        ~StageCloser();
-    } m_stageCloser;
-
-public:
-    std::unique_ptr<platform::SoundLibrary> sound;
+    std::unique_ptr<platform::DisplayModes> m_displayModes;
+    std::unique_ptr<platform::SoundLibrary> m_sound;
+    std::unique_ptr<DorvelApplication> m_application;
 };
 
 } // namespace dorvel::app

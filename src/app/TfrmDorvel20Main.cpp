@@ -96,7 +96,7 @@ void TfrmDorvel20Main::createControls()
     imgMusic = picture("imgMusic", 193, 405, 156, 46);
     imgSound = picture("imgSound", 451, 405, 156, 46);
 
-    Label1 = new QLabel(QStringLiteral("V.2.0.2"), this);
+    Label1 = new QLabel(QStringLiteral("V." DORVEL_VERSION), this);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setGeometry(756, 4, 36, 13);
     QPalette text = Label1->palette();

@@ -58,6 +58,45 @@ namespace {
         return *instance;
     }
 
+    DiceGLWindow::PreparationFault &preparationFault()
+    {
+        static DiceGLWindow::PreparationFault fault = DiceGLWindow::PreparationFault::None;
+        return fault;
+    }
+
+    // The worker's part: a context current on the prepared surface, the textures
+    // and one frame. Whatever fails leaves work->context empty, and the window then
+    // makes its own context on the user-interface thread.
+    void prepareOnWorker(Prepared *work, QThread *owner, const QSurfaceFormat &format,
+        DiceGLWindow::PreparationFault fault)
+    {
+        if (fault == DiceGLWindow::PreparationFault::WorkerFails)
+            return;
+        auto context = std::make_unique<QOpenGLContext>();
+        context->setFormat(format);
+        if (!context->create() || !context->makeCurrent(work->surface.get()))
+            return;
+        auto renderer = std::make_unique<DiceRenderer>();
+        {
+            // The slab alone: the dice are drawn in the same state, so this
+            // compiles everything a frame of the game needs.
+            const DiceScene scene;
+            renderer->render(scene, kPreparedWidth, kPreparedHeight);
+        }
+        context->functions()->glFinish();
+        context->doneCurrent();
+        if (fault == DiceGLWindow::PreparationFault::ContextUnusable)
+            context = std::make_unique<QOpenGLContext>(); // never created, so never current
+        // The context and its share group live on with the user-interface thread;
+        // left here, the group's deferred deletion would never run. (A context
+        // that was never created has no group.)
+        if (QOpenGLContextGroup *group = context->shareGroup())
+            group->moveToThread(owner);
+        context->moveToThread(owner);
+        work->context = std::move(context);
+        work->renderer = std::move(renderer);
+    }
+
 } // namespace
 
 DiceGLWindow::DiceGLWindow(const DiceScene &scene, QObject *keyTarget)
@@ -110,31 +149,9 @@ void DiceGLWindow::prepareAhead()
     next->surface->create();
     if (!next->surface->isValid())
         return;
-    QThread *owner = QThread::currentThread();
-    const QSurfaceFormat format = requestedFormat();
-    Prepared *work = next.get();
     try {
-        work->worker = std::thread([work, owner, format] {
-            auto context = std::make_unique<QOpenGLContext>();
-            context->setFormat(format);
-            if (!context->create() || !context->makeCurrent(work->surface.get()))
-                return;
-            auto renderer = std::make_unique<DiceRenderer>();
-            {
-                // The slab alone: the dice are drawn in the same state, so
-                // this compiles everything a frame of the game needs.
-                const DiceScene scene;
-                renderer->render(scene, kPreparedWidth, kPreparedHeight);
-            }
-            context->functions()->glFinish();
-            context->doneCurrent();
-            // The context and its share group live on with the user-interface
-            // thread; left here, the group's deferred deletion would never run.
-            context->shareGroup()->moveToThread(owner);
-            context->moveToThread(owner);
-            work->context = std::move(context);
-            work->renderer = std::move(renderer);
-        });
+        next->worker = std::thread(prepareOnWorker, next.get(), QThread::currentThread(),
+            requestedFormat(), preparationFault());
     } catch (const std::system_error &) {
         return;
     }
@@ -146,6 +163,11 @@ void DiceGLWindow::prepareAhead()
         qAddPostRoutine(&DiceGLWindow::dropPrepared);
         dropAtEnd = true;
     }
+}
+
+void DiceGLWindow::setPreparationFault(PreparationFault fault)
+{
+    preparationFault() = fault;
 }
 
 void DiceGLWindow::dropPrepared()
@@ -166,27 +188,45 @@ bool DiceGLWindow::hasPrepared()
 }
 
 // The context: the prepared one if there is one (waiting for its worker if
-// need be), else a new one.
+// need be), else a new one. A prepared context that cannot be made current on
+// this window (its worker failed part-way, or the driver refuses it here) is
+// dropped for a new one made on this thread, once: the dice are drawn either way.
 bool DiceGLWindow::makeContextCurrent()
 {
-    if (!m_context) {
-        if (std::unique_ptr<Prepared> taken = std::move(prepared())) {
-            taken->join();
-            if (taken->context && taken->renderer) {
-                m_context = std::move(taken->context);
-                m_renderer = std::move(taken->renderer);
-            }
-        }
-        if (!m_context) {
-            auto context = std::make_unique<QOpenGLContext>();
-            context->setFormat(requestedFormat());
-            if (!context->create())
-                return false;
-            m_context = std::move(context);
-            m_renderer = std::make_unique<DiceRenderer>();
-        }
-    }
-    return m_context->makeCurrent(this);
+    if (!m_context && !takePrepared() && !createOwnContext())
+        return false;
+    if (m_context->makeCurrent(this))
+        return true;
+    if (!m_ownContext && createOwnContext())
+        return m_context->makeCurrent(this);
+    return false;
+}
+
+bool DiceGLWindow::takePrepared()
+{
+    const std::unique_ptr<Prepared> taken = std::move(prepared());
+    if (!taken)
+        return false;
+    taken->join();
+    if (!taken->context || !taken->renderer)
+        return false;
+    m_context = std::move(taken->context);
+    m_renderer = std::move(taken->renderer);
+    return true;
+}
+
+// A context of the window's own. The renderer made with an earlier context goes
+// without cleanup(): its textures went with that context.
+bool DiceGLWindow::createOwnContext()
+{
+    auto context = std::make_unique<QOpenGLContext>();
+    context->setFormat(requestedFormat());
+    if (!context->create())
+        return false;
+    m_context = std::move(context);
+    m_renderer = std::make_unique<DiceRenderer>();
+    m_ownContext = true;
+    return true;
 }
 
 void DiceGLWindow::drawFrame()

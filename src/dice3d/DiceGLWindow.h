@@ -47,6 +47,12 @@ public:
     /// True while a prepared context waits for the next window.
     static bool hasPrepared();
 
+    /// What goes wrong with the next preparations (for tests): the worker gives
+    /// up before making anything, or hands over a context that cannot be made
+    /// current. The window must draw the dice with a context of its own.
+    enum class PreparationFault { None, WorkerFails, ContextUnusable };
+    static void setPreparationFault(PreparationFault fault);
+
     int framesDrawn() const { return m_frames; }
     /// The context, once the first frame has been drawn.
     QOpenGLContext *context() const { return m_context.get(); }
@@ -70,6 +76,8 @@ protected:
 
 private:
     bool makeContextCurrent();
+    bool takePrepared();
+    bool createOwnContext();
     void drawFrame();
     void cleanup();
 
@@ -77,6 +85,7 @@ private:
     QObject *m_keyTarget;
     std::unique_ptr<QOpenGLContext> m_context;
     std::unique_ptr<DiceRenderer> m_renderer;
+    bool m_ownContext = false; // made here rather than taken over
     int m_frames = 0;
     // Runs a second after the last frame: the view has come to rest.
     QTimer m_stillTimer;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
 #include <tuple>
 
 namespace dorvel::platform {
@@ -35,10 +34,33 @@ namespace {
         return std::nullopt;
     }
 
+    std::string tooLarge(std::uint64_t size)
+    {
+        return std::to_string(size) + " bytes, too large for a resource library (less than "
+            + std::to_string(kResourceLibrarySizeLimit >> 20) + " MiB)";
+    }
+
     std::string describe(const ResourceEntry &entry)
     {
         return "resource " + std::to_string(entry.id) + " (type " + std::to_string(entry.type)
             + ")";
+    }
+
+    // Two entries whose data overlap, described; empty when none do. Empty
+    // resources occupy no bytes and so cannot overlap anything.
+    std::string findOverlap(const std::vector<ResourceEntry> &entries)
+    {
+        std::vector<ResourceEntry> byOffset;
+        std::copy_if(entries.begin(), entries.end(), std::back_inserter(byOffset),
+            [](const ResourceEntry &entry) { return entry.size > 0; });
+        std::sort(byOffset.begin(), byOffset.end(),
+            [](const ResourceEntry &a, const ResourceEntry &b) { return a.offset < b.offset; });
+        for (std::size_t i = 1; i < byOffset.size(); ++i) {
+            if (std::uint64_t { byOffset[i - 1].offset } + byOffset[i - 1].size
+                > byOffset[i].offset)
+                return describe(byOffset[i - 1]) + " overlaps " + describe(byOffset[i]);
+        }
+        return {};
     }
 
 } // namespace
@@ -57,6 +79,8 @@ std::optional<ResourceDirectory> parseResourceLibrary(
 {
     if (data == nullptr || size < kResourceHeaderSize)
         return fail(error, "file too short for the header");
+    if (size >= kResourceLibrarySizeLimit)
+        return fail(error, tooLarge(size));
     if (!std::equal(kResourceLibraryMagic.begin(), kResourceLibraryMagic.end(), data))
         return fail(error, "not a resource library (wrong magic)");
     const std::uint32_t version = read32(data + 4);
@@ -99,16 +123,8 @@ std::optional<ResourceDirectory> parseResourceLibrary(
         directory.entries.push_back(entry);
     }
 
-    // Empty resources occupy no bytes and so cannot overlap anything.
-    std::vector<ResourceEntry> byOffset;
-    std::copy_if(directory.entries.begin(), directory.entries.end(), std::back_inserter(byOffset),
-        [](const ResourceEntry &entry) { return entry.size > 0; });
-    std::sort(byOffset.begin(), byOffset.end(),
-        [](const ResourceEntry &a, const ResourceEntry &b) { return a.offset < b.offset; });
-    for (std::size_t i = 1; i < byOffset.size(); ++i) {
-        if (std::uint64_t { byOffset[i - 1].offset } + byOffset[i - 1].size > byOffset[i].offset)
-            return fail(error, describe(byOffset[i - 1]) + " overlaps " + describe(byOffset[i]));
-    }
+    if (std::string overlap = findOverlap(directory.entries); !overlap.empty())
+        return fail(error, overlap);
     return directory;
 }
 
@@ -128,7 +144,6 @@ std::optional<std::vector<std::uint8_t>> buildResourceLibrary(
         }
     }
 
-    constexpr std::uint64_t limit = std::numeric_limits<std::uint32_t>::max();
     const auto alignUp = [](std::uint64_t value) {
         return (value + kResourceAlignment - 1) / kResourceAlignment * kResourceAlignment;
     };
@@ -139,9 +154,9 @@ std::optional<std::vector<std::uint8_t>> buildResourceLibrary(
     for (const ResourceInput &resource : resources) {
         offsets.push_back(cursor);
         cursor = alignUp(cursor + resource.data.size());
-        if (cursor > limit) {
+        if (cursor >= kResourceLibrarySizeLimit) {
             if (error != nullptr)
-                *error = "resources too large for one library (4 GiB at most)";
+                *error = "resources of " + tooLarge(cursor);
             return std::nullopt;
         }
     }

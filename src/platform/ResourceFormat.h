@@ -22,6 +22,10 @@ inline constexpr std::uint32_t kResourceLibraryVersion = 1;
 inline constexpr std::size_t kResourceHeaderSize = 16;
 inline constexpr std::size_t kResourceEntrySize = 16;
 inline constexpr std::size_t kResourceAlignment = 16;
+/// A library is smaller than this (the real one is under 2 MiB). Larger files are
+/// rejected before they are read: one as large as the format's 32-bit offsets
+/// allow would be a 4 GiB allocation.
+inline constexpr std::size_t kResourceLibrarySizeLimit = std::size_t { 64 } << 20;
 
 /// One row of the entry table; offset and size locate the data within the file.
 struct ResourceEntry
@@ -55,7 +59,8 @@ struct ResourceDirectory
 };
 
 /**
- * Reads and checks a whole resource library: magic, version, declared file size,
+ * Reads and checks a whole resource library: its size against the limit, magic,
+ * version, declared file size,
  * the table (ascending, no duplicates), each entry's alignment and bounds, and
  * that no two entries' data overlap. Any fault rejects the whole library; error
  * (when given) then says what was wrong. Reads nothing outside [data, data + size).
@@ -74,7 +79,7 @@ struct ResourceInput
 /**
  * Builds the bytes of a resource library. The result depends only on the set of
  * inputs, not on their order. Fails (with error) on a duplicate (type, id) or
- * when the file would not fit the format's 32-bit offsets.
+ * when the file would reach kResourceLibrarySizeLimit.
  */
 std::optional<std::vector<std::uint8_t>> buildResourceLibrary(
     std::vector<ResourceInput> resources, std::string *error = nullptr);

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <optional>
 #include <system_error>
 
@@ -26,6 +27,21 @@ namespace {
         return std::nullopt;
     }
 
+    // Room for a file of `size` bytes, or why there is none. A file too large
+    // for the format is refused before anything is allocated, and a failed
+    // allocation below that is the same answer as a damaged file, not an abort.
+    std::string makeRoom(std::vector<std::uint8_t> &bytes, off_t size)
+    {
+        if (static_cast<std::uint64_t>(size) >= kResourceLibrarySizeLimit)
+            return std::to_string(size) + " bytes, too large for a resource library";
+        try {
+            bytes.resize(static_cast<std::size_t>(size));
+        } catch (const std::bad_alloc &) {
+            return "no memory for " + std::to_string(size) + " bytes";
+        }
+        return {};
+    }
+
     // The whole content of a regular, non-empty file.
     std::optional<std::vector<std::uint8_t>> readWholeFile(
         const std::filesystem::path &path, std::string *error)
@@ -43,7 +59,7 @@ namespace {
         else if (!S_ISREG(info.st_mode))
             problem = "not a regular file";
         else
-            bytes.resize(static_cast<std::size_t>(info.st_size));
+            problem = makeRoom(bytes, info.st_size);
         std::size_t total = 0;
         while (problem.empty() && total < bytes.size()) {
             const ssize_t got = ::read(fd, bytes.data() + total, bytes.size() - total);

@@ -1,10 +1,12 @@
 // An error that escapes an event handler lands in the application's standard
 // error box: titled with the application title, the text with a full stop. This
 // executable runs under the program's own application class, so the errors take
-// the real road, through its notify().
+// the real road, through its notify(). The toolkit options on the command line
+// still count when the application object is made a second time.
 #include "AppTestSupport.h"
 #include "app/DorvelApplication.h"
 
+#include <QProcess>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -41,4 +43,39 @@ TEST(StandardErrorBox, EscapingErrorsAreShownAndHandlingGoesOn)
     }
     EXPECT_EQ(boxes.messages[0].text, QStringLiteral("Unsupported video mode."));
     EXPECT_EQ(boxes.messages[1].text, QStringLiteral("Unbekannter Fehler."));
+}
+
+// The probe's display makes the application object twice, the second time with
+// scale factor 2. Its environment names another platform and no display that
+// exists: only the options can bring it to the one asked for.
+TEST(ApplicationArguments, PlatformAndDisplayOptionsCountForTheSecondObject)
+{
+    const QString display = qEnvironmentVariable("DISPLAY");
+    ASSERT_FALSE(display.isEmpty()) << "runs on the suite's X server";
+    struct Case
+    {
+        QStringList arguments;
+        QString platformInEnvironment;
+        QString expected;
+    };
+    const std::vector<Case> cases {
+        { { "-platform", "offscreen" }, "xcb", "offscreen 2" },
+        { { "-platform", "xcb", "-display", display }, "offscreen", "xcb 2" },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("QT_QPA_PLATFORM", c.platformInEnvironment);
+        environment.insert("DISPLAY", ":no-such-display");
+        environment.remove("QT_SCALE_FACTOR");
+        environment.remove("WAYLAND_DISPLAY");
+        QProcess probe;
+        probe.setProcessEnvironment(environment);
+        probe.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        probe.start(QStringLiteral(DORVEL_ARGUMENTS_PROBE), c.arguments);
+        ASSERT_TRUE(probe.waitForFinished(30000));
+        EXPECT_EQ(probe.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(probe.exitCode(), 0);
+        EXPECT_EQ(QString::fromUtf8(probe.readAllStandardOutput()).trimmed(), c.expected);
+    }
 }

@@ -155,7 +155,8 @@ TEST_F(Startup, NormalStartTakesSwitchesLoadsSamplesAndPlaysMusic)
     // not before it (loading the GL driver would hold that frame up).
     EXPECT_EQ(window.GLFullScreenViewer1.hostContext(), nullptr);
     window.show();
-    QTRY_VERIFY(window.GLFullScreenViewer1.hostContext() != nullptr);
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return window.GLFullScreenViewer1.hostContext() != nullptr; }));
 }
 
 TEST_F(Startup, ClosingStoresSwitchesAndShutsSoundDownInOrder)

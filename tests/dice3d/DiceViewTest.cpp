@@ -2,7 +2,8 @@
 // its GL state (culling, decal textures, their filters) reads back as set,
 // it draws every die where expected showing the thrown face, held dice smaller
 // and grey, picking agrees with the drawn pixels, scene changes coalesce into
-// one redraw, and mouse presses come out as mouseDown in view pixels.
+// one redraw, mouse presses come out as mouseDown in view pixels, and a context
+// prepared ahead, taken over or failed, changes nothing on the screen.
 #include "DiceTestSupport.h"
 
 #include "dice3d/DiceGLWindow.h"
@@ -14,6 +15,7 @@
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -100,6 +102,27 @@ std::vector<Blob> pipsAround(const QImage &image, QPoint centre, int radius = 16
     }
     return blobs;
 }
+
+// The mean difference per colour channel of two view-sized pictures (255 for a
+// picture of another size).
+double meanDifference(const QImage &a, const QImage &b)
+{
+    if (a.size() != QSize(kWidth, kHeight) || b.size() != a.size())
+        return 255;
+    double difference = 0;
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            const QRgb p = a.pixel(x, y);
+            const QRgb q = b.pixel(x, y);
+            difference += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q))
+                + std::abs(qBlue(p) - qBlue(q));
+        }
+    }
+    return difference / (kWidth * kHeight * 3);
+}
+
+// What a 16-bit surface changes in the drawing of a 24-bit one, at most.
+constexpr double kColourDepthDifference = 6.0;
 
 class DiceViewTest : public ::testing::Test
 {
@@ -377,21 +400,11 @@ TEST_F(DiceViewTest, OnScreenChangesCoalesceAndPressesAreReported)
 {
     view.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
-    QTRY_VERIFY(view.framesDrawn() > 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.framesDrawn() > 0; }));
     const QImage onScreen = view.grabFramebuffer();
     ASSERT_EQ(onScreen.size(), QSize(kWidth, kHeight));
-    const QImage offScreen = view.renderToImage();
     // Same drawing; only the colour depth may differ.
-    double difference = 0;
-    for (int y = 0; y < kHeight; ++y) {
-        for (int x = 0; x < kWidth; ++x) {
-            const QRgb a = onScreen.pixel(x, y);
-            const QRgb b = offScreen.pixel(x, y);
-            difference += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b))
-                + std::abs(qBlue(a) - qBlue(b));
-        }
-    }
-    EXPECT_LT(difference / (kWidth * kHeight * 3), 6.0);
+    EXPECT_LT(meanDifference(onScreen, view.renderToImage()), kColourDepthDifference);
 
     // A newly mapped window may be exposed more than once; let that pass.
     for (int drawn = view.framesDrawn();
@@ -412,7 +425,7 @@ TEST_F(DiceViewTest, OnScreenChangesCoalesceAndPressesAreReported)
 
     QSignalSpy presses(&view, &DiceView::mouseDown);
     QTest::mouseClick(view.glWindow(), Qt::RightButton, Qt::ShiftModifier, QPoint(20, 300));
-    QTRY_COMPARE(presses.count(), 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return presses.count() == 1; }));
     EXPECT_EQ(presses.at(0).at(0).value<Qt::MouseButton>(), Qt::RightButton);
     EXPECT_EQ(presses.at(0).at(1).value<Qt::KeyboardModifiers>(), Qt::ShiftModifier);
     EXPECT_EQ(presses.at(0).at(2).toInt(), 20);
@@ -432,7 +445,7 @@ TEST_F(DiceViewTest, APreparedContextIsTakenOverAndDrawsTheSameFrames)
         GTEST_SKIP() << "no GL on other threads here";
     view.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
-    QTRY_VERIFY(view.framesDrawn() > 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.framesDrawn() > 0; }));
 
     DiceGLWindow::prepareAhead();
     ASSERT_TRUE(DiceGLWindow::hasPrepared());
@@ -441,7 +454,7 @@ TEST_F(DiceViewTest, APreparedContextIsTakenOverAndDrawsTheSameFrames)
     second.move(200, 0);
     second.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&second));
-    QTRY_VERIFY(second.framesDrawn() > 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return second.framesDrawn() > 0; }));
     EXPECT_FALSE(DiceGLWindow::hasPrepared()) << "the second view took the prepared context";
 
     for (int step = 0; step < 2; ++step) {
@@ -459,4 +472,48 @@ TEST_F(DiceViewTest, APreparedContextIsTakenOverAndDrawsTheSameFrames)
     DiceGLWindow::prepareAhead();
     DiceGLWindow::dropPrepared();
     EXPECT_FALSE(DiceGLWindow::hasPrepared());
+}
+
+// A preparation that fails, on the worker or when its context is taken over,
+// leaves the next view to make a context of its own: the dice are on the
+// screen all the same.
+TEST_F(DiceViewTest, AFailedPreparationStillDrawsTheDiceOnScreen)
+{
+    if (!QOpenGLContext::supportsThreadedOpenGL())
+        GTEST_SKIP() << "no GL on other threads here";
+    const QImage expected = view.renderToImage();
+    // What the X server shows at `origin`. A window that draws nothing leaves
+    // what was there before, so each case has a place of its own, where no
+    // other test's view has been.
+    const auto onScreen = [](QPoint origin) {
+        return QGuiApplication::primaryScreen()
+            ->grabWindow(0, origin.x(), origin.y(), kWidth, kHeight)
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32);
+    };
+    const std::pair<DiceGLWindow::PreparationFault, QPoint> cases[] {
+        { DiceGLWindow::PreparationFault::WorkerFails, QPoint(450, 20) },
+        { DiceGLWindow::PreparationFault::ContextUnusable, QPoint(620, 120) },
+    };
+    for (const auto &[fault, origin] : cases) {
+        SCOPED_TRACE(static_cast<int>(fault));
+        ASSERT_GT(meanDifference(onScreen(origin), expected), kColourDepthDifference)
+            << "no dice there before";
+        DiceGLWindow::setPreparationFault(fault);
+        DiceGLWindow::prepareAhead();
+        DiceGLWindow::setPreparationFault(DiceGLWindow::PreparationFault::None);
+        ASSERT_TRUE(DiceGLWindow::hasPrepared());
+
+        DiceView next(scene);
+        next.resize(kWidth, kHeight);
+        next.move(origin);
+        next.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&next));
+        ASSERT_EQ(next.mapToGlobal(QPoint(0, 0)), origin);
+        EXPECT_TRUE(QTest::qWaitFor([&] {
+            return meanDifference(onScreen(origin), expected) < kColourDepthDifference;
+        })) << "mean difference "
+            << meanDifference(onScreen(origin), expected);
+        EXPECT_FALSE(DiceGLWindow::hasPrepared()) << "the view took the prepared one";
+    }
 }

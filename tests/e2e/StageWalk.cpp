@@ -680,7 +680,7 @@ int main(int argc, char **argv)
         g_keep = QString::fromLocal8Bit(argv[2]);
 
     const app::Startup startup(argc, argv);
-    const auto &application = startup.application;
+    app::DorvelApplication &application = startup.application();
     note(QStringLiteral("platform %1, screen %2x%3 at scale %4, stage %5")
              .arg(QGuiApplication::platformName())
              .arg(QGuiApplication::primaryScreen()->size().width())
@@ -691,19 +691,19 @@ int main(int argc, char **argv)
     Walk walk;
     int code = 0;
     {
-        app::TfrmDorvel20Main start(*startup.sound, platform::systemResourceLoader(),
-            platform::systemClock(), *startup.displayModes);
+        app::TfrmDorvel20Main start(startup.sound(), platform::systemResourceLoader(),
+            platform::systemClock(), startup.displayModes());
         if (start.startFailed()) {
             fail(QStringLiteral("the start-up failed"));
             return 1;
         }
         if (!start.GLFullScreenViewer1.hosted())
             fail(QStringLiteral("the windows are not on a stage"));
-        QObject::connect(&start, &app::TfrmDorvel20Main::closed, application.get(),
-            [&] { application->exit(start.exitCode()); });
+        QObject::connect(&start, &app::TfrmDorvel20Main::closed, &application,
+            [&] { application.exit(start.exitCode()); });
         start.show();
         start.activateWindow();
-        code = application->exec();
+        code = application.exec();
     }
     if (!walk.done())
         fail(QStringLiteral("the walk ended early"));

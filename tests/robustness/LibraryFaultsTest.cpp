@@ -1,5 +1,5 @@
-// A resource library that is missing, cut short or damaged as a whole ends the
-// program with its German message before anything is written; a library that
+// A resource library that is missing, cut short, damaged or too large as a whole
+// ends the program with its German message before anything is written; a library that
 // lacks one resource, or holds junk under its ID, still gives a whole run from
 // the start screen through the names dialog and a game back to the start
 // screen, only without that picture, sound or die model.
@@ -30,7 +30,22 @@ fs::path realLibraryPath()
     return {};
 }
 
-TEST(WholeLibraryFaults, MissingCutShortOrJunkLibraryEndsTheProgramWithItsMessage)
+// An empty library's header declaring `size` bytes, in a file of that size
+// whose rest is a hole.
+void writeSparseLibrary(const fs::path &file, std::uint64_t size)
+{
+    Bytes header(16, 0);
+    const std::uint32_t fields[] { 1, 0, static_cast<std::uint32_t>(size) };
+    std::copy_n("RDZL", 4, header.begin());
+    for (std::size_t i = 0; i < 3; ++i) {
+        for (std::size_t b = 0; b < 4; ++b)
+            header[4 + 4 * i + b] = static_cast<std::uint8_t>(fields[i] >> (8 * b));
+    }
+    writeBytes(file, header);
+    fs::resize_file(file, size);
+}
+
+TEST(WholeLibraryFaults, MissingCutShortJunkOrHugeLibraryEndsTheProgramWithItsMessage)
 {
     const fs::path real = realLibraryPath();
     ASSERT_FALSE(real.empty()) << "build the redizo target";
@@ -60,6 +75,10 @@ TEST(WholeLibraryFaults, MissingCutShortOrJunkLibraryEndsTheProgramWithItsMessag
             } },
         { "junk", [](const fs::path &file) { writeBytes(file, junk(100000)); } },
         { "a folder", [](const fs::path &file) { fs::create_directory(file); } },
+        // Sparse files: an empty library whose header declares 64 MiB, valid but
+        // for its size, and one too large for the format and for memory.
+        { "64 MiB", [](const fs::path &file) { writeSparseLibrary(file, 64ull << 20); } },
+        { "1 TiB", [](const fs::path &file) { writeSparseLibrary(file, 1ull << 40); } },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
