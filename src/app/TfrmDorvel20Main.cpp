@@ -120,6 +120,8 @@ void TfrmDorvel20Main::endProgram(int code)
     m_exitCode = code;
 }
 
+// The start-up, in the order the program has always followed: library,
+// pictures, sound, switches and samples, display mode, then the music.
 void TfrmDorvel20Main::FormCreate()
 {
     playerCount = 1;
@@ -131,22 +133,43 @@ void TfrmDorvel20Main::FormCreate()
         endProgram(kExitFatal);
         return;
     }
+    loadPictures(library);
+    if (!initSound(library))
+        return;
+    loadStartSamples();
 
+    // A display without 800×600 ends the start-up here: the start screen opens
+    // where it was designed, silent, with both switch pictures empty.
+    if (!runHandler(nullptr, [this] { GLFullScreenViewer1.activate(); }))
+        return;
+
+    move(0, 0);
+    platform::stage::adopt(this);
+    showSwitches();
+}
+
+void TfrmDorvel20Main::loadPictures(const platform::ResourceModule *library)
+{
     if (auto stream = platform::openResource(library, kBackgroundResource)) {
         const QImage background = platform::decodeJpeg(stream->memory(), stream->size());
         imgHintergrund->setPixmap(QPixmap::fromImage(background));
     }
-
     for (int n = 1; n <= 4; ++n)
         playerCountPictures[n] = programPicture(108 + n);
     offPicture = programPicture(114);
     imgSpieler->setTransparentPicture(playerCountPictures[1]);
+}
 
+// The version check and the device. Without a device both switches are stored
+// as off; with one they come from the settings file. Answers false when the
+// program has to end.
+bool TfrmDorvel20Main::initSound(const platform::ResourceModule *library)
+{
     if (m_sound.BASS_GetVersion() != platform::kBassVersion17) {
         platform::showMessage(nullptr, platform::MessageKind::Error,
             QStringLiteral("BASS version 1.7 konnte nicht geladen werden."));
         endProgram(kExitFatal);
-        return;
+        return false;
     }
 
     soundAvailable = m_sound.BASS_Init(-1, kSoundFrequency, 0, this) != 0;
@@ -162,39 +185,39 @@ void TfrmDorvel20Main::FormCreate()
                 + QStringLiteral("Signale gestartet.") + br + br + QStringLiteral("Viel Spaß,") + br
                 + QStringLiteral("Halvenor"));
         setConfig();
-    } else {
-        storage::ConfigRecord record {};
-        storage::readConfig(storage::kConfigFileName, record);
-        soundOn = record.soundOn != 0;
-        musicOn = record.musicOn != 0;
-        m_soundStreams[0] = platform::openResource(library, kConfirmResource);
-        m_soundStreams[1] = platform::openResource(library, kClickResource);
-        m_soundStreams[2] = platform::openResource(library, kMusicResource);
+        return true;
     }
+    storage::ConfigRecord record {};
+    storage::readConfig(storage::kConfigFileName, record);
+    soundOn = record.soundOn != 0;
+    musicOn = record.musicOn != 0;
+    m_soundStreams[0] = platform::openResource(library, kConfirmResource);
+    m_soundStreams[1] = platform::openResource(library, kClickResource);
+    m_soundStreams[2] = platform::openResource(library, kMusicResource);
+    return true;
+}
 
-    if (soundAvailable) {
-        m_sound.BASS_Start();
-        auto load = [this](const std::unique_ptr<platform::ResourceStream> &stream,
-                        std::uint32_t flags) -> platform::HSAMPLE {
-            if (!stream)
-                return 0;
-            return m_sound.BASS_SampleLoad(-1, stream->memory(), 0,
-                static_cast<std::uint32_t>(stream->size()), kMaxPlaybacks, flags);
-        };
-        musicSample = load(m_soundStreams[2], platform::BASS_SAMPLE_LOOP);
-        clickSample = load(m_soundStreams[1], platform::BASS_SAMPLE_OVER_POS);
-        confirmSample = load(m_soundStreams[0], platform::BASS_SAMPLE_OVER_POS);
-        pgbLaut->setValue(m_sound.BASS_GetVolume());
-    }
-
-    // A display without 800×600 ends the start-up here: the start screen opens
-    // where it was designed, silent, with both switch pictures empty.
-    if (!runHandler(nullptr, [this] { GLFullScreenViewer1.activate(); }))
+void TfrmDorvel20Main::loadStartSamples()
+{
+    if (!soundAvailable)
         return;
+    m_sound.BASS_Start();
+    auto load = [this](const std::unique_ptr<platform::ResourceStream> &stream,
+                    std::uint32_t flags) -> platform::HSAMPLE {
+        if (!stream)
+            return 0;
+        return m_sound.BASS_SampleLoad(-1, stream->memory(), 0,
+            static_cast<std::uint32_t>(stream->size()), kMaxPlaybacks, flags);
+    };
+    musicSample = load(m_soundStreams[2], platform::BASS_SAMPLE_LOOP);
+    clickSample = load(m_soundStreams[1], platform::BASS_SAMPLE_OVER_POS);
+    confirmSample = load(m_soundStreams[0], platform::BASS_SAMPLE_OVER_POS);
+    pgbLaut->setValue(m_sound.BASS_GetVolume());
+}
 
-    move(0, 0);
-    platform::stage::adopt(this);
-
+// Starts the music if it is on, and shows the red cross on each switch that is off.
+void TfrmDorvel20Main::showSwitches()
+{
     if (soundAvailable && musicOn) {
         m_sound.BASS_SamplePlay(musicSample);
         imgMusic->setTransparentPicture({});

@@ -16,6 +16,7 @@ namespace dorvel::platform {
 class Clock;
 class DisplayModes;
 class ResourceLoader;
+class ResourceModule;
 class ResourceStream;
 } // namespace dorvel::platform
 
@@ -113,6 +114,11 @@ protected:
 private:
     void createControls();
     void endProgram(int code);
+    // The steps of FormCreate.
+    void loadPictures(const platform::ResourceModule *library);
+    bool initSound(const platform::ResourceModule *library);
+    void loadStartSamples();
+    void showSwitches();
     void playSound(platform::HSAMPLE sample, bool switchOn);
 
     platform::SoundLibrary &m_sound;

@@ -161,8 +161,9 @@ bool DiceRenderer::drawCached(const DiceScene &scene, int width, int height)
     return true;
 }
 
-// Makes sure the cache holds the slab as drawn into `target` at this size.
-bool DiceRenderer::prepareCache(const DiceScene &scene, int width, int height, unsigned target)
+// The key of a slab drawn at this size into the framebuffer now bound.
+DiceRenderer::CacheKey DiceRenderer::cacheKeyFor(
+    const DiceScene &scene, int width, int height) const
 {
     CacheKey key;
     key.width = width;
@@ -177,13 +178,15 @@ bool DiceRenderer::prepareCache(const DiceScene &scene, int width, int height, u
     const Vector3 &eye = scene.camera().position;
     key.camera
         = { static_cast<float>(eye.x), static_cast<float>(eye.y), static_cast<float>(eye.z) };
-    if (m_cacheValid && key == m_cacheKey)
-        return true;
+    return key;
+}
 
-    releaseCache();
-    QOpenGLExtraFunctions *gl = QOpenGLContext::currentContext()->extraFunctions();
+// Makes the cache's framebuffer and renderbuffers in the same formats as the
+// target (or the copy would not be exact, or allowed), and leaves the cache's
+// framebuffer bound. Answers whether the driver took them.
+bool DiceRenderer::createCacheTarget(const CacheKey &key)
+{
     const auto &bits = key.bits;
-    // The same formats as the target, or the copy would not be exact (or allowed).
     const GLenum colour = (bits[0] == 5 && bits[1] == 6 && bits[2] == 5) ? GL_RGB565
         : bits[3] > 0                                                    ? GL_RGBA8
                                                                          : GL_RGB8;
@@ -197,26 +200,38 @@ bool DiceRenderer::prepareCache(const DiceScene &scene, int width, int height, u
     } else if (bits[4] == 32) {
         depth = GL_DEPTH_COMPONENT32;
     }
+    QOpenGLExtraFunctions *gl = QOpenGLContext::currentContext()->extraFunctions();
     glGetError();
     gl->glGenFramebuffers(1, &m_cacheFbo);
     gl->glGenRenderbuffers(1, &m_cacheColour);
     gl->glGenRenderbuffers(1, &m_cacheDepth);
     gl->glBindRenderbuffer(GL_RENDERBUFFER, m_cacheColour);
-    gl->glRenderbufferStorage(GL_RENDERBUFFER, colour, width, height);
+    gl->glRenderbufferStorage(GL_RENDERBUFFER, colour, key.width, key.height);
     gl->glBindRenderbuffer(GL_RENDERBUFFER, m_cacheDepth);
-    gl->glRenderbufferStorage(GL_RENDERBUFFER, depth, width, height);
+    gl->glRenderbufferStorage(GL_RENDERBUFFER, depth, key.width, key.height);
     gl->glBindRenderbuffer(GL_RENDERBUFFER, 0);
     gl->glBindFramebuffer(GL_FRAMEBUFFER, m_cacheFbo);
     gl->glFramebufferRenderbuffer(
         GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, m_cacheColour);
     gl->glFramebufferRenderbuffer(GL_FRAMEBUFFER, depthAttachment, GL_RENDERBUFFER, m_cacheDepth);
-    const bool complete = gl->glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE
+    return gl->glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE
         && glGetError() == GL_NO_ERROR;
+}
+
+// Makes sure the cache holds the slab as drawn into `target` at this size.
+bool DiceRenderer::prepareCache(const DiceScene &scene, int width, int height, unsigned target)
+{
+    const CacheKey key = cacheKeyFor(scene, width, height);
+    if (m_cacheValid && key == m_cacheKey)
+        return true;
+
+    releaseCache();
+    const bool complete = createCacheTarget(key);
     if (complete) {
         beginFrame(scene, width, height, Mode::Textured, true);
         drawObjects(scene, Mode::Textured, 5, 6);
     }
-    gl->glBindFramebuffer(GL_FRAMEBUFFER, target);
+    QOpenGLContext::currentContext()->extraFunctions()->glBindFramebuffer(GL_FRAMEBUFFER, target);
     if (!complete) {
         releaseCache();
         m_cacheUnusable = true;
@@ -225,6 +240,7 @@ bool DiceRenderer::prepareCache(const DiceScene &scene, int width, int height, u
     // How far toward the camera the slab reaches.
     m_slabFront = -std::numeric_limits<double>::infinity();
     if (const DieMesh *mesh = scene.meshOf(scene.plane())) {
+        const Matrix4 slab = scene.plane().modelMatrix();
         for (const Vector3 &p : mesh->positions)
             m_slabFront = std::max(m_slabFront, slab.map(p).z);
     }

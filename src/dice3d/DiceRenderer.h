@@ -67,6 +67,8 @@ private:
     void beginFrame(const DiceScene &scene, int width, int height, Mode mode, bool clear);
     void drawObjects(const DiceScene &scene, Mode mode, int first, int last);
     bool drawCached(const DiceScene &scene, int width, int height);
+    CacheKey cacheKeyFor(const DiceScene &scene, int width, int height) const;
+    bool createCacheTarget(const CacheKey &key);
     bool prepareCache(const DiceScene &scene, int width, int height, unsigned target);
     void releaseCache();
 

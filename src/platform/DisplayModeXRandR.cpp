@@ -210,34 +210,11 @@ namespace {
             // X cannot change the colour depth; the size is what we can change.
             if (int(crtc->width) == wanted.width && int(crtc->height) == wanted.height)
                 return false;
-            RRMode target = 0;
-            double bestRate = -1.0;
-            for (int i = 0; i < output->nmode; ++i) {
-                const XRRModeInfo *info = findMode(resources.get(), output->modes[i]);
-                if (info != nullptr && int(info->width) == wanted.width
-                    && int(info->height) == wanted.height && refreshRate(*info) > bestRate) {
-                    target = info->id;
-                    bestRate = refreshRate(*info);
-                }
-            }
+            const RRMode target = bestModeOfSize(resources.get(), *output, wanted);
             if (target == 0)
                 return false;
 
-            const int screen = DefaultScreen(m_display);
-            CrtcSnapshot snapshot;
-            snapshot.crtc = output->crtc;
-            snapshot.mode = crtc->mode;
-            snapshot.x = crtc->x;
-            snapshot.y = crtc->y;
-            snapshot.rotation = crtc->rotation;
-            snapshot.outputCount = static_cast<std::uint32_t>(
-                std::min<int>(crtc->noutput, int(snapshot.outputs.size())));
-            for (std::uint32_t i = 0; i < snapshot.outputCount; ++i)
-                snapshot.outputs[i] = crtc->outputs[i];
-            snapshot.screenWidth = DisplayWidth(m_display, screen);
-            snapshot.screenHeight = DisplayHeight(m_display, screen);
-            snapshot.screenMmWidth = DisplayWidthMM(m_display, screen);
-            snapshot.screenMmHeight = DisplayHeightMM(m_display, screen);
+            const CrtcSnapshot snapshot = snapshotOf(output->crtc, *crtc);
             if (!m_watchdog
                 || !m_watchdog->arm(
                     std::span(reinterpret_cast<const std::uint8_t *>(&snapshot), sizeof snapshot)))
@@ -275,6 +252,45 @@ namespace {
 
     private:
         Window root() const { return DefaultRootWindow(m_display); }
+
+        // The output's mode of the wanted size with the highest refresh rate, or 0.
+        static RRMode bestModeOfSize(const XRRScreenResources *resources,
+            const XRROutputInfo &output, const DisplayMode &wanted)
+        {
+            RRMode best = 0;
+            double bestRate = -1.0;
+            for (int i = 0; i < output.nmode; ++i) {
+                const XRRModeInfo *info = findMode(resources, output.modes[i]);
+                if (info != nullptr && int(info->width) == wanted.width
+                    && int(info->height) == wanted.height && refreshRate(*info) > bestRate) {
+                    best = info->id;
+                    bestRate = refreshRate(*info);
+                }
+            }
+            return best;
+        }
+
+        // What restore() (or the watchdog, after a crash) needs to put the CRTC
+        // and the screen size back as they are now.
+        CrtcSnapshot snapshotOf(RRCrtc id, const XRRCrtcInfo &crtc) const
+        {
+            const int screen = DefaultScreen(m_display);
+            CrtcSnapshot snapshot;
+            snapshot.crtc = id;
+            snapshot.mode = crtc.mode;
+            snapshot.x = crtc.x;
+            snapshot.y = crtc.y;
+            snapshot.rotation = crtc.rotation;
+            snapshot.outputCount = static_cast<std::uint32_t>(
+                std::min<int>(crtc.noutput, int(snapshot.outputs.size())));
+            for (std::uint32_t i = 0; i < snapshot.outputCount; ++i)
+                snapshot.outputs[i] = crtc.outputs[i];
+            snapshot.screenWidth = DisplayWidth(m_display, screen);
+            snapshot.screenHeight = DisplayHeight(m_display, screen);
+            snapshot.screenMmWidth = DisplayWidthMM(m_display, screen);
+            snapshot.screenMmHeight = DisplayHeightMM(m_display, screen);
+            return snapshot;
+        }
         int depth() const { return DefaultDepth(m_display, DefaultScreen(m_display)); }
 
         // The primary output, or the first connected one that shows something.
