@@ -4,6 +4,7 @@
 #include "TimedSoundLibrary.h"
 
 #include "dice3d/DiceView.h"
+#include "game/ScoringRules.h"
 #include "game/TagLabel.h"
 #include "game/TfrmDorvel20Game.h"
 #include "platform/OpenAlSoundLibrary.h"
@@ -120,23 +121,7 @@ int wholeGame(bool direct)
             const auto *cell = table->findChild<QLabel *>(QStringLiteral("lblSpieler1_%1").arg(r));
             if (cell && !cell->text().isEmpty())
                 continue;
-            int score = 0;
-            if (r <= 6)
-                score = table->scoreUpper(r);
-            else if (r == 7)
-                score = table->scoreThreeOfAKind();
-            else if (r == 8)
-                score = table->scoreFourOfAKind();
-            else if (r == 9)
-                score = table->scoreFullHouse();
-            else if (r == 10)
-                score = table->scoreSmallStraight();
-            else if (r == 11)
-                score = table->scoreLargeStraight();
-            else if (r == 12)
-                score = table->isFiveOfAKind() ? 50 : 0;
-            else
-                score = table->scoreChance();
+            const int score = game::scoreRow(table->dice(), r);
             if (score > bestScore) {
                 bestScore = score;
                 bestRow = r;

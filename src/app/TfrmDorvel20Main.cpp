@@ -16,7 +16,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
-#include <QLineEdit>
 
 #include <algorithm>
 #include <string>
@@ -322,22 +321,13 @@ void TfrmDorvel20Main::imgOKClick()
         names->playerCount = playerCount;
         if (names->exec() == dialogs::TfrmSpieler::kResultOk) {
             auto table = std::make_unique<game::TfrmDorvel20Game>(m_sound, m_resources, m_clock);
-            table->soundAvailable = soundAvailable;
-            table->soundOn = soundOn;
-            table->musicOn = musicOn;
-            table->musicSample = musicSample;
-            table->clickSample = clickSample;
-            for (int n = 1; n <= 4; ++n) {
-                const auto *field
-                    = names->findChild<QLineEdit *>(QStringLiteral("efdSpieler%1").arg(n));
-                auto *header = table->findChild<QLabel *>(QStringLiteral("lblSpieler%1").arg(n));
-                if (field != nullptr && header != nullptr)
-                    header->setText(field->text());
-            }
-            table->playerCount = playerCount;
-            table->loadGameSounds();
-            table->clearScoreSheet();
-            table->nextTurn();
+            table->startGame({ .soundAvailable = soundAvailable,
+                .soundOn = soundOn,
+                .musicOn = musicOn,
+                .musicSample = musicSample,
+                .clickSample = clickSample,
+                .playerCount = playerCount,
+                .names = names->playerNames() });
             names.reset();
             table->exec();
         }

@@ -152,12 +152,20 @@ void TfrmSpieler::SpeedButton1Click()
     Tag = 1;
     m_closeAllowed = true;
     for (int n = 1; n <= playerCount; ++n) {
-        auto *field = findChild<QLineEdit *>(QStringLiteral("efdSpieler%1").arg(n));
+        QLineEdit *field = efdSpieler[static_cast<std::size_t>(n - 1)];
         // Only an entirely empty field takes the default; blanks are a name.
-        if (field != nullptr && field->text().isEmpty())
+        if (field->text().isEmpty())
             field->setText(QStringLiteral("Spieler %1").arg(n));
     }
     closeRequest(kResultOk);
+}
+
+std::array<QString, 4> TfrmSpieler::playerNames() const
+{
+    std::array<QString, 4> names;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        names[i] = efdSpieler[i]->text();
+    return names;
 }
 
 bool TfrmSpieler::FormCloseQuery()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QString>
 
 #include <array>
 
@@ -42,6 +43,8 @@ public:
     int Tag = 0;
 
     bool libraryMissing() const { return m_libraryMissing; }
+    /// The four name fields as they stand, players 1..4 at indexes 0..3.
+    std::array<QString, 4> playerNames() const;
     bool closeAllowed() const { return m_closeAllowed; }
 
     // Event handlers.

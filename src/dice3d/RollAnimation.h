@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TurnState.h"
+
 #include <array>
 #include <cstdint>
 
@@ -26,9 +28,8 @@ class RollAnimation
 public:
     template <typename T> using PerDie = std::array<T, 6>;
 
-    /// Game states the step reacts to; other states move nothing.
-    static constexpr std::uint8_t kRolling = 2;
-    static constexpr std::uint8_t kSettling = 3;
+    /// The turn states; step() moves dice while kRolling and kSettling only.
+    using enum TurnState;
 
     /// Fills the face-orientation table (the game table does this once, when created).
     void fillFaceTable();

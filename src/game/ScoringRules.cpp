@@ -91,6 +91,41 @@ std::int32_t scoreChance(const Dice &dice)
     return sum;
 }
 
+std::int32_t scoreRow(const Dice &dice, int row)
+{
+    if (row >= 1 && row <= 6)
+        return scoreUpper(dice, row);
+    switch (row) {
+    case 7:
+        return scoreThreeOfAKind(dice);
+    case 8:
+        return scoreFourOfAKind(dice);
+    case 9:
+        return scoreFullHouse(dice);
+    case 10:
+        return scoreSmallStraight(dice);
+    case 11:
+        return scoreLargeStraight(dice);
+    case kFiveOfAKindRow:
+        return isFiveOfAKind(dice) ? kFirstFiveOfAKind : 0;
+    case 13:
+        return scoreChance(dice);
+    default:
+        return 0;
+    }
+}
+
+RowEntry enterRow(const Dice &dice, int row, std::int32_t entry)
+{
+    if (row != kFiveOfAKindRow)
+        return { scoreRow(dice, row), false };
+    if (!isFiveOfAKind(dice))
+        return { entry, false };
+    if (entry > 0)
+        return { entry + kFurtherFiveOfAKind, true };
+    return { entry + kFirstFiveOfAKind, false };
+}
+
 ColumnSums columnSums(const ColumnScores &rows)
 {
     ColumnSums sums {};

@@ -19,6 +19,9 @@ inline constexpr std::int32_t kBonus = 35;
 /// Row 12: the first five of a kind, and each further one.
 inline constexpr std::int32_t kFirstFiveOfAKind = 50;
 inline constexpr std::int32_t kFurtherFiveOfAKind = 100;
+/// The rows of a column, and the one row that can be scored more than once.
+inline constexpr int kRowCount = 13;
+inline constexpr int kFiveOfAKindRow = 12;
 
 /// Number of dice showing v (0..5).
 int countValue(const Dice &dice, int v);
@@ -37,6 +40,22 @@ std::int32_t scoreSmallStraight(const Dice &dice);
 std::int32_t scoreLargeStraight(const Dice &dice);
 /// Row 13: the sum of all dice.
 std::int32_t scoreChance(const Dice &dice);
+
+/// What row `row` (1..13) scores for these dice when it is still empty: the
+/// rules above, and for row 12 the first five of a kind or nothing.
+std::int32_t scoreRow(const Dice &dice, int row);
+
+/// A row's entry once chosen, and whether the same player rolls again.
+struct RowEntry
+{
+    std::int32_t score = 0;
+    bool extraTurn = false;
+    bool operator==(const RowEntry &) const = default;
+};
+/// Choosing row `row` (1..13) whose entry is `entry` now: row 12 with five of a
+/// kind adds the first bonus to an empty entry, and to a scored one the further
+/// bonus with an extra turn; every other row is entered as scoreRow says.
+RowEntry enterRow(const Dice &dice, int row, std::int32_t entry);
 
 /// The five sums of a column (row 12 counts with all its bonuses).
 ColumnSums columnSums(const ColumnScores &rows);

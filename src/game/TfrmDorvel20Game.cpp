@@ -79,21 +79,20 @@ namespace {
         return label;
     }
 
+    void setAutoSizeText(QLabel *label, const QString &text)
+    {
+        label->setText(text);
+        label->adjustSize();
+    }
+
     // A label whose width follows its text, as the counters are.
     QLabel *makeAutoSizeLabel(
         QWidget *parent, const QString &name, QPoint topLeft, const QString &text)
     {
         auto *label = makeLabel(parent, name, QRect(topLeft, QSize(1, 1)), platform::tahoma(16),
             kWindowText, Qt::AlignLeft | Qt::AlignTop);
-        label->setText(text);
-        label->adjustSize();
+        setAutoSizeText(label, text);
         return label;
-    }
-
-    void setAutoSizeText(QLabel *label, const QString &text)
-    {
-        label->setText(text);
-        label->adjustSize();
     }
 
 } // namespace
@@ -134,52 +133,7 @@ void TfrmDorvel20Game::createControls()
     imgBackground->setObjectName(QStringLiteral("imgBackground"));
     imgBackground->setGeometry(0, 0, 800, 600);
 
-    const QFont headerFont = platform::tahoma(8, true);
-    const QFont cellFont = platform::tahoma(9, true);
-    const QFont totalFont = platform::tahoma(10, true, true);
-
-    for (int p = 1; p <= 4; ++p) {
-        const auto pi = static_cast<std::size_t>(p);
-        makeLabel(this, QStringLiteral("lblSpieler%1").arg(p), QRect(kHeaderLeft[pi], 99, 89, 13),
-            headerFont, kWhite, Qt::AlignCenter);
-        for (int r = 1; r <= 13; ++r) {
-            const QRect geometry = r <= 6 ? QRect(kUpperCellLeft[pi], 123 + 20 * (r - 1), 53, 14)
-                                          : QRect(kCellLeft[pi], 323 + 20 * (r - 7), 53, 14);
-            makeLabel(this, QStringLiteral("lblSpieler%1_%2").arg(p).arg(r), geometry, cellFont,
-                kWindowText, Qt::AlignCenter);
-        }
-        struct SumCell
-        {
-            int top;
-            int height;
-            QFont font;
-            QColor color;
-        };
-        const std::array<SumCell, 5> sumCells { {
-            { 243, 14, cellFont, kWhite },
-            { 263, 14, cellFont, kLime },
-            { 282, 16, totalFont, kWhite },
-            { 462, 14, cellFont, kWhite },
-            { 481, 16, totalFont, kYellow },
-        } };
-        for (int k = 1; k <= 5; ++k) {
-            const SumCell &sum = sumCells[static_cast<std::size_t>(k - 1)];
-            makeLabel(this, QStringLiteral("lblSpielerErg%1_%2").arg(p).arg(k),
-                QRect(kCellLeft[pi], sum.top, 53, sum.height), sum.font, sum.color,
-                Qt::AlignCenter);
-        }
-    }
-
-    for (int r = 1; r <= 13; ++r) {
-        auto *hotArea = new TagLabel(this);
-        hotArea->setObjectName(QStringLiteral("Label%1").arg(r));
-        hotArea->Tag = r;
-        hotArea->setGeometry(51, r <= 6 ? 120 + 20 * (r - 1) : 320 + 20 * (r - 7), 99, 19);
-        connect(hotArea, &TagLabel::mouseDown, this,
-            [this](TagLabel *sender, Qt::MouseButton button) { DorvlKategoDown(sender, button); });
-        connect(hotArea, &TagLabel::mouseMove, this,
-            [this](TagLabel *sender) { DorvlKategoMove(sender); });
-    }
+    createScoreSheet();
 
     imgPfeil = new TagLabel(this);
     imgPfeil->setObjectName(QStringLiteral("imgPfeil"));
@@ -224,6 +178,58 @@ void TfrmDorvel20Game::createControls()
         });
 }
 
+// The name headers, the score and sum cells of the four columns, and the
+// thirteen row areas that take the mouse.
+void TfrmDorvel20Game::createScoreSheet()
+{
+    const QFont headerFont = platform::tahoma(8, true);
+    const QFont cellFont = platform::tahoma(9, true);
+    const QFont totalFont = platform::tahoma(10, true, true);
+
+    for (int p = 1; p <= 4; ++p) {
+        const auto pi = static_cast<std::size_t>(p);
+        makeLabel(this, QStringLiteral("lblSpieler%1").arg(p), QRect(kHeaderLeft[pi], 99, 89, 13),
+            headerFont, kWhite, Qt::AlignCenter);
+        for (int r = 1; r <= 13; ++r) {
+            const QRect geometry = r <= 6 ? QRect(kUpperCellLeft[pi], 123 + 20 * (r - 1), 53, 14)
+                                          : QRect(kCellLeft[pi], 323 + 20 * (r - 7), 53, 14);
+            makeLabel(this, QStringLiteral("lblSpieler%1_%2").arg(p).arg(r), geometry, cellFont,
+                kWindowText, Qt::AlignCenter);
+        }
+        struct SumCell
+        {
+            int top;
+            int height;
+            QFont font;
+            QColor color;
+        };
+        const std::array<SumCell, 5> sumCells { {
+            { 243, 14, cellFont, kWhite },
+            { 263, 14, cellFont, kLime },
+            { 282, 16, totalFont, kWhite },
+            { 462, 14, cellFont, kWhite },
+            { 481, 16, totalFont, kYellow },
+        } };
+        for (int k = 1; k <= 5; ++k) {
+            const SumCell &sum = sumCells[static_cast<std::size_t>(k - 1)];
+            makeLabel(this, QStringLiteral("lblSpielerErg%1_%2").arg(p).arg(k),
+                QRect(kCellLeft[pi], sum.top, 53, sum.height), sum.font, sum.color,
+                Qt::AlignCenter);
+        }
+    }
+
+    for (int r = 1; r <= kRowCount; ++r) {
+        auto *hotArea = new TagLabel(this);
+        hotArea->setObjectName(QStringLiteral("Label%1").arg(r));
+        hotArea->Tag = r;
+        hotArea->setGeometry(51, r <= 6 ? 120 + 20 * (r - 1) : 320 + 20 * (r - 7), 99, 19);
+        connect(hotArea, &TagLabel::mouseDown, this,
+            [this](TagLabel *sender, Qt::MouseButton button) { DorvlKategoDown(sender, button); });
+        connect(hotArea, &TagLabel::mouseMove, this,
+            [this](TagLabel *sender) { DorvlKategoMove(sender); });
+    }
+}
+
 void TfrmDorvel20Game::FormCreate()
 {
     const platform::ResourceModule *module
@@ -250,6 +256,22 @@ void TfrmDorvel20Game::FormCreate()
     currentPlayer = 0;
 }
 
+void TfrmDorvel20Game::startGame(const GameSetup &setup)
+{
+    soundAvailable = setup.soundAvailable;
+    soundOn = setup.soundOn;
+    musicOn = setup.musicOn;
+    musicSample = setup.musicSample;
+    clickSample = setup.clickSample;
+    for (int p = 1; p <= 4; ++p)
+        cell(QStringLiteral("lblSpieler%1").arg(p))
+            ->setText(setup.names[static_cast<std::size_t>(p - 1)]);
+    playerCount = setup.playerCount;
+    loadGameSounds();
+    clearScoreSheet();
+    nextTurn();
+}
+
 void TfrmDorvel20Game::loadGameSounds()
 {
     if (!(soundAvailable && soundOn))
@@ -260,22 +282,23 @@ void TfrmDorvel20Game::loadGameSounds()
         platform::showMessage(this, platform::MessageKind::Error, kMissingLibrary);
         return;
     }
-    std::array<platform::HSAMPLE, 8> loaded {};
+    const auto owned = ownedSamples();
     for (std::size_t i = 0; i < kGameSounds.size(); ++i) {
         m_soundStreams[i] = platform::openResource(module, kGameSounds[i].resource);
+        *owned[i] = 0;
         if (!m_soundStreams[i])
             continue;
         const std::uint32_t flags
             = kGameSounds[i].looping ? platform::BASS_SAMPLE_LOOP : platform::BASS_SAMPLE_OVER_POS;
-        loaded[i] = m_sound.BASS_SampleLoad(-1, m_soundStreams[i]->memory(), 0,
+        *owned[i] = m_sound.BASS_SampleLoad(-1, m_soundStreams[i]->memory(), 0,
             static_cast<std::uint32_t>(m_soundStreams[i]->size()), 3, flags);
     }
-    for (int p = 1; p <= 4; ++p)
-        playerSample[static_cast<std::size_t>(p)] = loaded[static_cast<std::size_t>(p - 1)];
-    rollSample = loaded[4];
-    stopSample = loaded[5];
-    hoverSample = loaded[6];
-    chosenSample = loaded[7];
+}
+
+std::array<platform::HSAMPLE *, 8> TfrmDorvel20Game::ownedSamples()
+{
+    return { &playerSample[1], &playerSample[2], &playerSample[3], &playerSample[4], &rollSample,
+        &stopSample, &hoverSample, &chosenSample };
 }
 
 void TfrmDorvel20Game::FormClose()
@@ -283,10 +306,7 @@ void TfrmDorvel20Game::FormClose()
     // A tick must not reach a window that is going away.
     AsyncTimer1.setEnabled(false);
     if (soundAvailable) {
-        std::array<platform::HSAMPLE *, 8> owned { &playerSample[1], &playerSample[2],
-            &playerSample[3], &playerSample[4], &rollSample, &stopSample, &hoverSample,
-            &chosenSample };
-        for (platform::HSAMPLE *sample : owned) {
+        for (platform::HSAMPLE *sample : ownedSamples()) {
             if (*sample != 0)
                 m_sound.BASS_SampleFree(*sample);
             *sample = 0;
@@ -324,13 +344,13 @@ void TfrmDorvel20Game::clearScoreSheet()
 {
     for (int p = 1; p <= 4; ++p) {
         const auto pi = static_cast<std::size_t>(p);
-        for (int r = 1; r <= 13; ++r) {
+        for (int r = 1; r <= kRowCount; ++r) {
             scores[pi][static_cast<std::size_t>(r)] = 0;
             scoreCell(p, r)->clear();
         }
         for (int k = 1; k <= 5; ++k) {
             sums[pi][static_cast<std::size_t>(k)] = 0;
-            cell(QStringLiteral("lblSpielerErg%1_%2").arg(p).arg(k))->clear();
+            sumCell(p, k)->clear();
         }
     }
     roundNo = 1;
@@ -484,15 +504,10 @@ void TfrmDorvel20Game::holdOrRelease(dice3d::SceneObject *hit)
     const int n = name.isEmpty() ? 0 : name.back().digitValue();
     if (n < 1 || n > 5)
         return;
-    if (hit->Position().z == kHeldDieZ) {
-        hit->setPositionZ(kFreeDieZ);
-        held[static_cast<std::size_t>(n)] = false;
-        hit->setLibMaterialName(kDieMaterial);
-    } else {
-        hit->setPositionZ(kHeldDieZ);
-        held[static_cast<std::size_t>(n)] = true;
-        hit->setLibMaterialName(kHeldDieMaterial);
-    }
+    const bool hold = hit->Position().z != kHeldDieZ;
+    hit->setPositionZ(hold ? kHeldDieZ : kFreeDieZ);
+    held[static_cast<std::size_t>(n)] = hold;
+    hit->setLibMaterialName(hold ? kHeldDieMaterial : kDieMaterial);
     playSound(clickSample);
 }
 
@@ -502,7 +517,8 @@ void TfrmDorvel20Game::DorvlKategoMove(TagLabel *Sender)
         return;
     const int r = Sender->Tag;
     const QString text = scoreCell(currentPlayer, r)->text();
-    if (!text.isEmpty() && !(isFiveOfAKind() && r == 12 && text != QLatin1String("0")))
+    const bool fiveOfAKindRow = isFiveOfAKind(dice()) && r == kFiveOfAKindRow;
+    if (!text.isEmpty() && !(fiveOfAKindRow && text != QLatin1String("0")))
         return;
     if (imgPfeil->isHidden())
         imgPfeil->show();
@@ -516,61 +532,21 @@ void TfrmDorvel20Game::DorvlKategoMove(TagLabel *Sender)
 void TfrmDorvel20Game::DorvlKategoDown(TagLabel *Sender, Qt::MouseButton)
 {
     const int r = Sender->Tag;
-    if (GameState != kSettled || r != imgPfeil->Tag)
+    if (GameState != kSettled || r != imgPfeil->Tag || r < 1 || r > kRowCount)
         return;
-    const bool fiveOfAKindRow = isFiveOfAKind() && r == 12;
+    const bool fiveOfAKindRow = isFiveOfAKind(dice()) && r == kFiveOfAKindRow;
     QLabel *target = scoreCell(currentPlayer, r);
     if (!fiveOfAKindRow && !target->text().isEmpty())
         return;
 
     std::int32_t &score
         = scores[static_cast<std::size_t>(currentPlayer)][static_cast<std::size_t>(r)];
-    bool extraTurn = false;
-    switch (r) {
-    case 1:
-    case 2:
-    case 3:
-    case 4:
-    case 5:
-    case 6:
-        score = scoreUpper(r);
-        break;
-    case 7:
-        score = scoreThreeOfAKind();
-        break;
-    case 8:
-        score = scoreFourOfAKind();
-        break;
-    case 9:
-        score = scoreFullHouse();
-        break;
-    case 10:
-        score = scoreSmallStraight();
-        break;
-    case 11:
-        score = scoreLargeStraight();
-        break;
-    case 12:
-        if (isFiveOfAKind()) {
-            if (score > 0) {
-                score += kFurtherFiveOfAKind;
-                extraTurn = true;
-            } else {
-                score += kFirstFiveOfAKind;
-            }
-        }
-        break;
-    case 13:
-        score = scoreChance();
-        break;
-    default:
-        return;
-    }
-
+    const RowEntry entry = enterRow(dice(), r, score);
+    score = entry.score;
     playSound(chosenSample);
     target->setText(QString::number(score));
     updateSums();
-    if (extraTurn)
+    if (entry.extraTurn)
         --currentPlayer;
     nextTurn();
 }
@@ -580,13 +556,12 @@ void TfrmDorvel20Game::updateSums()
     for (int p = 1; p <= playerCount; ++p) {
         const auto pi = static_cast<std::size_t>(p);
         ColumnScores rows {};
-        for (int r = 1; r <= 13; ++r)
+        for (int r = 1; r <= kRowCount; ++r)
             rows[static_cast<std::size_t>(r - 1)] = scores[pi][static_cast<std::size_t>(r)];
         const ColumnSums columnSum = columnSums(rows);
         for (int k = 1; k <= 5; ++k) {
             sums[pi][static_cast<std::size_t>(k)] = columnSum[static_cast<std::size_t>(k - 1)];
-            cell(QStringLiteral("lblSpielerErg%1_%2").arg(p).arg(k))
-                ->setText(QString::number(sums[pi][static_cast<std::size_t>(k)]));
+            sumCell(p, k)->setText(QString::number(sums[pi][static_cast<std::size_t>(k)]));
         }
     }
 }
@@ -594,43 +569,6 @@ void TfrmDorvel20Game::updateSums()
 Dice TfrmDorvel20Game::dice() const
 {
     return { dieValue[1], dieValue[2], dieValue[3], dieValue[4], dieValue[5] };
-}
-
-int TfrmDorvel20Game::countValue(int v) const
-{
-    return game::countValue(dice(), v);
-}
-bool TfrmDorvel20Game::isFiveOfAKind() const
-{
-    return game::isFiveOfAKind(dice());
-}
-std::int32_t TfrmDorvel20Game::scoreUpper(int v) const
-{
-    return game::scoreUpper(dice(), v);
-}
-std::int32_t TfrmDorvel20Game::scoreThreeOfAKind() const
-{
-    return game::scoreThreeOfAKind(dice());
-}
-std::int32_t TfrmDorvel20Game::scoreFourOfAKind() const
-{
-    return game::scoreFourOfAKind(dice());
-}
-std::int32_t TfrmDorvel20Game::scoreFullHouse() const
-{
-    return game::scoreFullHouse(dice());
-}
-std::int32_t TfrmDorvel20Game::scoreSmallStraight() const
-{
-    return game::scoreSmallStraight(dice());
-}
-std::int32_t TfrmDorvel20Game::scoreLargeStraight() const
-{
-    return game::scoreLargeStraight(dice());
-}
-std::int32_t TfrmDorvel20Game::scoreChance() const
-{
-    return game::scoreChance(dice());
 }
 
 QLabel *TfrmDorvel20Game::cell(const QString &name) const
@@ -641,6 +579,11 @@ QLabel *TfrmDorvel20Game::cell(const QString &name) const
 QLabel *TfrmDorvel20Game::scoreCell(int player, int row) const
 {
     return cell(QStringLiteral("lblSpieler%1_%2").arg(player).arg(row));
+}
+
+QLabel *TfrmDorvel20Game::sumCell(int player, int sum) const
+{
+    return cell(QStringLiteral("lblSpielerErg%1_%2").arg(player).arg(sum));
 }
 
 void TfrmDorvel20Game::playSound(platform::HSAMPLE sample)

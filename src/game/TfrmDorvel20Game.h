@@ -5,9 +5,11 @@
 #include "dice3d/DiceScene.h"
 #include "dice3d/RollAnimation.h"
 #include "dice3d/TAsyncTimer.h"
+#include "dice3d/TurnState.h"
 #include "platform/SoundLibrary.h"
 
 #include <QDialog>
+#include <QString>
 
 #include <array>
 #include <cstdint>
@@ -31,6 +33,19 @@ namespace dorvel::game {
 class TagButton;
 class TagLabel;
 
+/// What the start screen hands the game table for a game.
+struct GameSetup
+{
+    bool soundAvailable = false;
+    bool soundOn = false;
+    bool musicOn = false;
+    platform::HSAMPLE musicSample = 0; ///< lent by the start screen
+    platform::HSAMPLE clickSample = 0; ///< lent by the start screen
+    int playerCount = 1;
+    /// The names from the names dialog, players 1..4 at indexes 0..3.
+    std::array<QString, 4> names;
+};
+
 /**
  * The game table (`frmDorvel20Game`): the score sheet for up to four players,
  * the roll button, the throw and round counters, the row marker and the 3D view
@@ -38,9 +53,8 @@ class TagLabel;
  * turn cycle: roll, stop, settle, hold, roll again, choose a row. After the
  * thirteenth round it merges the totals into the high-score list and shows it.
  *
- * The start screen creates it, sets the sound flags, the borrowed samples, the
- * player count and the name headers, calls loadGameSounds(), clearScoreSheet()
- * and nextTurn() in this order and shows it with exec().
+ * The start screen creates it, hands it a game with startGame() and shows it
+ * with exec().
  *
  * The game state is public so that tests can read it (and set dieValue to reach
  * a given result); arrays are indexed like the score sheet, from 1, with the
@@ -50,18 +64,20 @@ class TfrmDorvel20Game : public QDialog
 {
     Q_OBJECT
 public:
-    /// Game states: turn starting, rolling, settling, settled (4 is never used).
-    static constexpr std::uint8_t kTurnStarting = 1;
-    static constexpr std::uint8_t kRolling = 2;
-    static constexpr std::uint8_t kSettling = 3;
-    static constexpr std::uint8_t kSettled = 5;
+    /// The values of GameState: kTurnStarting, kRolling, kSettling, kSettled.
+    using enum dice3d::TurnState;
 
     /// Runs FormCreate.
     TfrmDorvel20Game(platform::SoundLibrary &sound, platform::ResourceLoader &resources,
         platform::Clock &clock, QWidget *parent = nullptr);
     ~TfrmDorvel20Game() override;
 
-    // Set by the start screen before the calls below.
+    /// Takes over the setup's switches, samples, player count and names (in
+    /// the row of name headers), then loads the game sounds, clears the score
+    /// sheet and starts the first turn, in that order.
+    void startGame(const GameSetup &setup);
+
+    // Set by startGame().
     bool soundAvailable = false;
     bool soundOn = false;
     bool musicOn = false;
@@ -79,17 +95,6 @@ public:
     void updateSums();
     /// Merges every player's grand total into the high-score list in "dorvel.cfg".
     void enterHighscores();
-
-    // The rules over the current dice.
-    int countValue(int v) const;
-    bool isFiveOfAKind() const;
-    std::int32_t scoreUpper(int v) const;
-    std::int32_t scoreThreeOfAKind() const;
-    std::int32_t scoreFourOfAKind() const;
-    std::int32_t scoreFullHouse() const;
-    std::int32_t scoreSmallStraight() const;
-    std::int32_t scoreLargeStraight() const;
-    std::int32_t scoreChance() const;
 
     // Event handlers.
     void FormCreate();
@@ -139,7 +144,7 @@ public:
     QLabel *lblRundeNr = nullptr;
     dice3d::DiceView *GLSceneViewer1 = nullptr;
 
-    /// The current dice as the rules take them.
+    /// The current dice as the rules (ScoringRules.h) take them.
     Dice dice() const;
 
 protected:
@@ -148,9 +153,13 @@ protected:
 
 private:
     void createControls();
+    void createScoreSheet();
     QLabel *cell(const QString &name) const;
     QLabel *scoreCell(int player, int row) const;
+    QLabel *sumCell(int player, int sum) const;
     void playSound(platform::HSAMPLE sample);
+    /// The eight game samples this window owns, in the order they are loaded.
+    std::array<platform::HSAMPLE *, 8> ownedSamples();
     void showAnimationAngles();
     void endOfGame();
 

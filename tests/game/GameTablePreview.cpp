@@ -67,16 +67,10 @@ int main(int argc, char **argv)
     dorvel::test::RecordingSoundLibrary sound;
     NoonClock clock;
     TfrmDorvel20Game game(sound, dorvel::platform::systemResourceLoader(), clock);
-    game.playerCount = 3;
-    const std::array<const char *, 4> names { "Alrik", "Brunhild", "Corvin", "" };
-    for (int p = 1; p <= 4; ++p) {
-        game.findChild<QLabel *>(QStringLiteral("lblSpieler%1").arg(p))
-            ->setText(QString::fromUtf8(names[static_cast<std::size_t>(p - 1)]));
-    }
     game.AsyncTimer1.setInterval(0); // the ticks are driven here
-    game.loadGameSounds();
-    game.clearScoreSheet();
-    game.nextTurn();
+    game.startGame({ .playerCount = 3,
+        .names = { QStringLiteral("Alrik"), QStringLiteral("Brunhild"), QStringLiteral("Corvin"),
+            QString() } });
 
     // Rounds 1..7 for three players, with a five of a kind and its bonus turn.
     const std::array<std::array<int, 3>, 7> rows { { { 1, 6, 12 }, { 2, 5, 13 }, { 3, 4, 9 },

@@ -36,19 +36,16 @@ void GameTableTest::start(int players, bool soundOn, bool musicOn, bool manualTi
     game = std::make_unique<game::TfrmDorvel20Game>(sound, *resources, clock);
     if (manualTicks)
         game->AsyncTimer1.setInterval(0);
-    game->soundAvailable = soundAvailable;
-    game->soundOn = soundOn;
-    game->musicOn = musicOn;
-    game->musicSample = kMusicSample;
-    game->clickSample = kClickSample;
-    game->playerCount = players;
-    for (int p = 1; p <= 4; ++p) {
-        game->findChild<QLabel *>(QStringLiteral("lblSpieler%1").arg(p))
-            ->setText(p <= players ? QStringLiteral("Spieler %1").arg(p) : QString());
-    }
-    game->loadGameSounds();
-    game->clearScoreSheet();
-    game->nextTurn();
+    game::GameSetup setup;
+    setup.soundAvailable = soundAvailable;
+    setup.soundOn = soundOn;
+    setup.musicOn = musicOn;
+    setup.musicSample = kMusicSample;
+    setup.clickSample = kClickSample;
+    setup.playerCount = players;
+    for (int p = 1; p <= players; ++p)
+        setup.names[static_cast<std::size_t>(p - 1)] = QStringLiteral("Spieler %1").arg(p);
+    game->startGame(setup);
     game->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(game.get()));
 }

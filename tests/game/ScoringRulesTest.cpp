@@ -1,14 +1,22 @@
-// Pins down the thirteen row scores, the five column sums with the upper bonus,
-// and the dice's random generator sequence.
+// Pins down the thirteen row scores, asked by rule and by row number, the
+// bonuses of row 12, the five column sums with the upper bonus, and the dice's
+// random generator sequence.
 #include "game/ScoringRules.h"
 #include "game/RandomGenerator.h"
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
 namespace dorvel::game {
+
+void PrintTo(const RowEntry &entry, std::ostream *out)
+{
+    *out << entry.score << (entry.extraTurn ? " and an extra turn" : "");
+}
+
 namespace {
 
     struct RowCase
@@ -40,6 +48,16 @@ namespace {
         EXPECT_EQ(isFiveOfAKind(c.dice), c.fiveOfAKind);
     }
 
+    TEST_P(RowScores, EachRowNumberAsksItsOwnRule)
+    {
+        const RowCase &c = GetParam();
+        const std::array<std::int32_t, kRowCount> byRow { c.upper[0], c.upper[1], c.upper[2],
+            c.upper[3], c.upper[4], c.upper[5], c.threeOfAKind, c.fourOfAKind, c.fullHouse,
+            c.smallStraight, c.largeStraight, c.fiveOfAKind ? kFirstFiveOfAKind : 0, c.chance };
+        for (int r = 1; r <= kRowCount; ++r)
+            EXPECT_EQ(scoreRow(c.dice, r), byRow[static_cast<std::size_t>(r - 1)]) << "row " << r;
+    }
+
     INSTANTIATE_TEST_SUITE_P(Dice, RowScores,
         testing::Values(
             // Five equal dice count as three and four of a kind, never as a full house.
@@ -68,6 +86,29 @@ namespace {
             RowCase { "TwoPairs11223", { 1, 1, 2, 2, 3 }, { 2, 4, 3, 0, 0, 0 }, 0, 0, 0, 0, 0, 9,
                 false }),
         [](const testing::TestParamInfo<RowCase> &rowCase) { return rowCase.param.name; });
+
+    TEST(EnterRow, RowTwelveAddsItsBonusesAndEveryOtherRowIsScoredAfresh)
+    {
+        struct Case
+        {
+            const char *what;
+            Dice dice;
+            int row;
+            std::int32_t entry;
+            RowEntry expected;
+        };
+        const Case cases[] = {
+            { "first five of a kind", { 4, 4, 4, 4, 4 }, 12, 0, { 50, false } },
+            { "second five of a kind", { 4, 4, 4, 4, 4 }, 12, 50, { 150, true } },
+            { "third, of other dice", { 2, 2, 2, 2, 2 }, 12, 150, { 250, true } },
+            { "row 12 without five of a kind", { 1, 2, 3, 4, 5 }, 12, 0, { 0, false } },
+            { "five of a kind in chance", { 4, 4, 4, 4, 4 }, 13, 0, { 20, false } },
+            { "full house", { 3, 3, 3, 5, 5 }, 9, 0, { 25, false } },
+            { "sixes", { 6, 6, 1, 6, 2 }, 6, 0, { 18, false } },
+        };
+        for (const Case &c : cases)
+            EXPECT_EQ(enterRow(c.dice, c.row, c.entry), c.expected) << c.what;
+    }
 
     TEST(CountValue, CountsTheDiceShowingAValue)
     {

@@ -1,7 +1,7 @@
 // The player-names dialog: rows by player count, defaults for empty fields on
 // OK only, the name length, and that only OK and Escape can close it.
 #include "dialogs/TfrmSpieler.h"
-#include "AppTestSupport.h"
+#include "app/AppTestSupport.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,6 +1,6 @@
 // Pins down the high-score window: its twenty rows filled from a fresh read of
 // "dorvel.cfg", its layout, and how its buttons and Escape set playAgain.
-#include "StorageTestSupport.h"
+#include "storage/StorageTestSupport.h"
 #include "support/TempDir.h"
 
 #include "dialogs/TfrmHighscore.h"
