@@ -1,6 +1,8 @@
 // The start screen's three samples, taken from the real resource library, load
-// as the start screen loads them; the music, played straight away, is heard
-// once its decoding is done, and closing while it decodes is harmless. Prints
+// as the start screen loads them; the music, played straight away, plays (it is
+// streamed, so there is no decoding to wait for; the wait below only matters if
+// it were ever decoded in the background), and closing while it plays is
+// harmless. Prints
 // how long the three loads take (a measurement for the log, not a requirement).
 #include "SoundTestData.h"
 #include "platform/OpenAlSoundLibrary.h"
@@ -89,7 +91,7 @@ TEST_F(SoundStartup, ThreeStartScreenSamplesLoadAndTheMusicPlays)
             EXPECT_EQ(lib.BASS_SampleStop(music), 1);
             EXPECT_EQ(lib.activePlaybacks(music), 0);
         }
-        // The later runs close the start screen while the music is still decoding.
+        // The later runs close the start screen while the music still plays.
         lib.BASS_Stop();
         lib.BASS_SampleFree(music);
         lib.BASS_SampleFree(click);
