@@ -206,7 +206,7 @@ INSTANTIATE_TEST_SUITE_P(Kinds, ResourceDamage, testing::Values(
     Damage { "SameData", [](Bytes &b) { put32(b, field(2, 2), 64); }, "overlaps" },
     Damage { "DuplicateId", [](Bytes &b) { put32(b, field(1, 1), 105); }, "duplicate resource 105" },
     Damage { "OutOfOrder", [](Bytes &b) { put32(b, field(0, 1), 200); }, "ascending" }),
-    [](const testing::TestParamInfo<Damage> &info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<Damage> &damage) { return std::string(damage.param.name); });
 // clang-format on
 
 TEST(ResourceFormat, EveryTruncationIsRejected)

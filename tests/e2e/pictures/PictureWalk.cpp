@@ -256,7 +256,7 @@ int main(int argc, char **argv)
     int qtArgc = 1;
 
     const app::Startup startup(qtArgc, argv);
-    const auto &application = startup.application;
+    app::DorvelApplication &application = startup.application();
     if (!onStage || platform::stage::planned() != *onStage) {
         fail(
             QStringLiteral("the windows are %1 a stage")
@@ -273,7 +273,7 @@ int main(int argc, char **argv)
     Walk walk;
     int code = 0;
     {
-        app::TfrmDorvel20Main start(*startup.sound, resources, clock, *startup.displayModes);
+        app::TfrmDorvel20Main start(startup.sound(), resources, clock, startup.displayModes());
         if (start.startFailed()) {
             // Without its library the program ends once the error box is confirmed.
             if (!missingLibrary)
@@ -284,11 +284,11 @@ int main(int argc, char **argv)
         }
         if (missingLibrary)
             fail(QStringLiteral("the program started without its library"));
-        QObject::connect(&start, &app::TfrmDorvel20Main::closed, application.get(),
-            [&] { application->exit(start.exitCode()); });
+        QObject::connect(&start, &app::TfrmDorvel20Main::closed, &application,
+            [&] { application.exit(start.exitCode()); });
         start.show();
         start.activateWindow();
-        code = application->exec();
+        code = application.exec();
     }
     if (!walk.done())
         fail(QStringLiteral("the walk ended early"));
