@@ -62,12 +62,29 @@ TEST(CrashSafety, WriterKilledAtRandomMomentsLeavesAWholeRecord)
     int sawNew = 0;
     int strayTemporaries = 0;
     for (int iteration = 0; iteration < 50; ++iteration) {
+        // The child says when its first write is done, so that the kill falls
+        // among its writes and not before them: a forked child under the
+        // sanitizers or on a loaded machine may take longer to get going than
+        // the whole random pause.
+        int started[2];
+        ASSERT_EQ(::pipe(started), 0);
         const pid_t pid = ::fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
-            for (int n = 0;; ++n)
+            ::close(started[0]);
+            for (int n = 0;; ++n) {
                 writeConfig(kConfigFileName, n % 2 == 0 ? first : second);
+                if (n == 0) {
+                    const char ready = 1;
+                    [[maybe_unused]] const auto sent = ::write(started[1], &ready, 1);
+                    ::close(started[1]);
+                }
+            }
         }
+        ::close(started[1]);
+        char ready = 0;
+        [[maybe_unused]] const auto received = ::read(started[0], &ready, 1);
+        ::close(started[0]);
         // The point of the test is an unforeseeable moment, so here a real pause
         // stands in for an event.
         ::usleep(static_cast<useconds_t>(delayMicroseconds(random)));
