@@ -4,9 +4,9 @@
 
 #include "BenchStats.h"
 
+#include "display/DisplayMode.h"
 #include "platform/Clock.h"
-#include "platform/DisplayMode.h"
-#include "platform/ResourceLibrary.h"
+#include "resources/ResourceLibrary.h"
 
 #include <QEvent>
 #include <QObject>
@@ -33,25 +33,25 @@ void leaveScratchFolder(const std::string &folder);
 
 /// The display modes, with the time of the first call noted: the full-screen
 /// viewer's activation begins with it.
-class StampedDisplayModes : public platform::DisplayModes
+class StampedDisplayModes : public display::DisplayModes
 {
 public:
-    explicit StampedDisplayModes(platform::DisplayModes &real)
+    explicit StampedDisplayModes(display::DisplayModes &real)
         : m_real(real)
     {
     }
     long long firstCall = 0;
-    std::vector<platform::DisplayMode> modes() override
+    std::vector<display::DisplayMode> modes() override
     {
         note();
         return m_real.modes();
     }
-    platform::DisplayMode current() override
+    display::DisplayMode current() override
     {
         note();
         return m_real.current();
     }
-    bool switchTemporarily(const platform::DisplayMode &mode) override
+    bool switchTemporarily(const display::DisplayMode &mode) override
     {
         note();
         return m_real.switchTemporarily(mode);
@@ -64,20 +64,20 @@ private:
         if (!firstCall)
             firstCall = monotonicNs();
     }
-    platform::DisplayModes &m_real;
+    display::DisplayModes &m_real;
 };
 
 /// The resource library search, timed.
-class TimedResourceLoader : public platform::ResourceLoader
+class TimedResourceLoader : public resources::ResourceLoader
 {
 public:
     long long ns = 0;
     int calls = 0;
-    const platform::ResourceModule *loadLibrary(std::string_view fileName) override
+    const resources::ResourceModule *loadLibrary(std::string_view fileName) override
     {
         const long long t0 = monotonicNs();
-        const platform::ResourceModule *module
-            = platform::systemResourceLoader().loadLibrary(fileName);
+        const resources::ResourceModule *module
+            = resources::systemResourceLoader().loadLibrary(fileName);
         ns += monotonicNs() - t0;
         ++calls;
         return module;

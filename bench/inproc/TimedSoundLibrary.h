@@ -4,7 +4,7 @@
 
 #include "BenchStats.h"
 
-#include "platform/SoundLibrary.h"
+#include "sound/SoundLibrary.h"
 
 #include <map>
 #include <memory>
@@ -12,7 +12,7 @@
 
 namespace bench {
 
-class TimedSoundLibrary final : public dorvel::platform::SoundLibrary
+class TimedSoundLibrary final : public dorvel::sound::SoundLibrary
 {
 public:
     struct Total
@@ -26,7 +26,7 @@ public:
         std::map<std::string, Total> byCall;
     };
 
-    explicit TimedSoundLibrary(std::unique_ptr<dorvel::platform::SoundLibrary> real)
+    explicit TimedSoundLibrary(std::unique_ptr<dorvel::sound::SoundLibrary> real)
         : m_real(std::move(real))
     {
     }
@@ -45,25 +45,24 @@ public:
     {
         return timed("BASS_Start", [&] { return m_real->BASS_Start(); });
     }
-    dorvel::platform::HSAMPLE BASS_SampleLoad(int mem, const void *file, std::uint32_t offset,
+    dorvel::sound::HSAMPLE BASS_SampleLoad(int mem, const void *file, std::uint32_t offset,
         std::uint32_t length, std::uint32_t max, std::uint32_t flags) override
     {
         // The music (the one looping sample) apart: it is the big one.
-        const char *name = (flags & dorvel::platform::BASS_SAMPLE_LOOP)
-            ? "BASS_SampleLoad (looping)"
-            : "BASS_SampleLoad";
+        const char *name = (flags & dorvel::sound::BASS_SAMPLE_LOOP) ? "BASS_SampleLoad (looping)"
+                                                                     : "BASS_SampleLoad";
         return timed(
             name, [&] { return m_real->BASS_SampleLoad(mem, file, offset, length, max, flags); });
     }
-    std::uint32_t BASS_SamplePlay(dorvel::platform::HSAMPLE handle) override
+    std::uint32_t BASS_SamplePlay(dorvel::sound::HSAMPLE handle) override
     {
         return timed("BASS_SamplePlay", [&] { return m_real->BASS_SamplePlay(handle); });
     }
-    int BASS_SampleStop(dorvel::platform::HSAMPLE handle) override
+    int BASS_SampleStop(dorvel::sound::HSAMPLE handle) override
     {
         return timed("BASS_SampleStop", [&] { return m_real->BASS_SampleStop(handle); });
     }
-    void BASS_SampleFree(dorvel::platform::HSAMPLE handle) override
+    void BASS_SampleFree(dorvel::sound::HSAMPLE handle) override
     {
         timed("BASS_SampleFree", [&] {
             m_real->BASS_SampleFree(handle);
@@ -103,7 +102,7 @@ private:
         return result;
     }
 
-    std::unique_ptr<dorvel::platform::SoundLibrary> m_real;
+    std::unique_ptr<dorvel::sound::SoundLibrary> m_real;
     Totals m_totals;
 };
 

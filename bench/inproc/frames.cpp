@@ -7,7 +7,7 @@
 #include "dice3d/DiceScene.h"
 #include "dice3d/DiceView.h"
 #include "dice3d/RollAnimation.h"
-#include "platform/ResourceLibrary.h"
+#include "resources/ResourceLibrary.h"
 
 #include <QEventLoop>
 #include <QOffscreenSurface>
@@ -31,9 +31,9 @@ namespace {
     /// Loads the die model into the five dice, as the game table does.
     bool loadDice(dice3d::DiceScene &scene)
     {
-        const platform::ResourceModule *module
-            = platform::systemResourceLoader().loadLibrary(platform::kResourceLibraryName);
-        auto stream = platform::openResource(module, 105);
+        const resources::ResourceModule *module
+            = resources::systemResourceLoader().loadLibrary(resources::kResourceLibraryName);
+        auto stream = resources::openResource(module, 105);
         if (!stream)
             return false;
         bool ok = true;

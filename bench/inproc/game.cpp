@@ -7,7 +7,7 @@
 #include "game/ScoringRules.h"
 #include "game/TagLabel.h"
 #include "game/TfrmDorvel20Game.h"
-#include "platform/OpenAlSoundLibrary.h"
+#include "sound/OpenAlSoundLibrary.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -28,7 +28,7 @@ namespace inproc {
 /// the view has drawn the frame that tick asked for (no waiting for the 10 ms).
 int wholeGame(bool direct)
 {
-    bench::TimedSoundLibrary sound(platform::createOpenAlSoundLibrary());
+    bench::TimedSoundLibrary sound(sound::createOpenAlSoundLibrary());
     const bool withSound = sound.BASS_Init(-1, 44100, 0, nullptr) != 0;
     sound.BASS_Start();
     SteppingClock clock;
@@ -41,7 +41,7 @@ int wholeGame(bool direct)
     int turns = 0;
 
     auto table
-        = std::make_unique<game::TfrmDorvel20Game>(sound, platform::systemResourceLoader(), clock);
+        = std::make_unique<game::TfrmDorvel20Game>(sound, resources::systemResourceLoader(), clock);
     table->soundAvailable = withSound;
     table->soundOn = withSound;
     table->playerCount = 1;

@@ -2,8 +2,8 @@
 #include "Harness.h"
 #include "Scenarios.h"
 
-#include "platform/OpenAlSoundLibrary.h"
-#include "platform/ResourceLibrary.h"
+#include "resources/ResourceLibrary.h"
+#include "sound/OpenAlSoundLibrary.h"
 
 #include <QEventLoop>
 #include <QThread>
@@ -37,21 +37,21 @@ namespace {
 /// and CPU over a few seconds with the output device running and paused.
 int soundAtRest(int seconds)
 {
-    auto sound = platform::createOpenAlSoundLibrary();
+    auto sound = sound::createOpenAlSoundLibrary();
     const long long rss0 = residentKb();
     if (sound->BASS_Init(-1, 44100, 0, nullptr) == 0)
         throw std::runtime_error("no sound device (set ALSOFT_DRIVERS=null)");
     sound->BASS_Start();
     const long long rss1 = residentKb();
-    const platform::ResourceModule *module
-        = platform::systemResourceLoader().loadLibrary(platform::kResourceLibraryName);
-    auto music = platform::openResource(module, 117);
+    const resources::ResourceModule *module
+        = resources::systemResourceLoader().loadLibrary(resources::kResourceLibraryName);
+    auto music = resources::openResource(module, 117);
     if (!music)
         throw std::runtime_error("no music resource");
     const long long cpuLoad = bench::processCpuNs();
     const long long wallLoad = monotonicNs();
-    const platform::HSAMPLE sample = sound->BASS_SampleLoad(1, music->memory(), 0,
-        static_cast<std::uint32_t>(music->size()), 3, platform::BASS_SAMPLE_LOOP);
+    const sound::HSAMPLE sample = sound->BASS_SampleLoad(1, music->memory(), 0,
+        static_cast<std::uint32_t>(music->size()), 3, sound::BASS_SAMPLE_LOOP);
     const double loadWall = ms(monotonicNs() - wallLoad);
     const double loadCpu = ms(bench::processCpuNs() - cpuLoad);
     // The music plays for 3 s with the event loop running, as on the start
@@ -77,7 +77,7 @@ int soundAtRest(int seconds)
             / static_cast<double>(monotonicNs() - t0);
     };
     const double running = idleCpu(); // no event loop runs: the idle pause cannot come
-    runEvents(platform::OpenAlSoundLibrary::kIdleCheckMs + 500);
+    runEvents(sound::OpenAlSoundLibrary::kIdleCheckMs + 500);
     const double paused = idleCpu();
     sound->BASS_SampleFree(sample);
     sound->BASS_Free();

@@ -8,10 +8,10 @@
 #include "dialogs/TfrmSpieler.h"
 #include "dice3d/DiceGLWindow.h"
 #include "dice3d/DiceView.h"
+#include "display/DisplayMode.h"
 #include "game/TfrmDorvel20Game.h"
-#include "platform/DisplayMode.h"
 #include "platform/Fonts.h"
-#include "platform/OpenAlSoundLibrary.h"
+#include "sound/OpenAlSoundLibrary.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -33,9 +33,9 @@ int startupOnce(int argc, char **argv)
     std::vector<std::pair<std::string, long long>> marks;
     auto mark = [&](const std::string &name) { marks.emplace_back(name, monotonicNs()); };
 
-    const auto displayModes = platform::createSystemDisplayModes();
+    const auto displayModes = display::createSystemDisplayModes();
     mark("display modes created");
-    bench::TimedSoundLibrary sound(platform::createOpenAlSoundLibrary(app::kSoundFrequency));
+    bench::TimedSoundLibrary sound(sound::createOpenAlSoundLibrary(app::kSoundFrequency));
     mark("sound library created (device opening ahead)");
     app::DorvelApplication application(argc, argv);
     mark("application created");

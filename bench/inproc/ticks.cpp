@@ -5,7 +5,7 @@
 
 #include "dice3d/DiceView.h"
 #include "game/TfrmDorvel20Game.h"
-#include "platform/OpenAlSoundLibrary.h"
+#include "sound/OpenAlSoundLibrary.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -18,11 +18,11 @@ namespace inproc {
 
 int ticks(int count)
 {
-    bench::TimedSoundLibrary sound(platform::createOpenAlSoundLibrary());
+    bench::TimedSoundLibrary sound(sound::createOpenAlSoundLibrary());
     const bool withSound = sound.BASS_Init(-1, 44100, 0, nullptr) != 0;
     sound.BASS_Start();
     SteppingClock clock;
-    game::TfrmDorvel20Game table(sound, platform::systemResourceLoader(), clock);
+    game::TfrmDorvel20Game table(sound, resources::systemResourceLoader(), clock);
     table.soundAvailable = withSound;
     table.soundOn = withSound;
     table.playerCount = 1;

@@ -1,9 +1,9 @@
 #include "DorvelApplication.h"
 
-#include "platform/DisplayMode.h"
-#include "platform/MessageBox.h"
+#include "display/DisplayMode.h"
 #include "platform/QtTexts.h"
-#include "platform/Stage.h"
+#include "stage/MessageBox.h"
+#include "stage/Stage.h"
 
 #include <QScreen>
 
@@ -15,8 +15,8 @@ namespace dorvel::app {
 
 void showStandardError(QWidget *parent, const QString &text)
 {
-    platform::showMessageTitled(
-        parent, platform::MessageKind::Error, kApplicationTitle, text + QLatin1Char('.'));
+    stage::showMessageTitled(
+        parent, stage::MessageKind::Error, kApplicationTitle, text + QLatin1Char('.'));
 }
 
 DorvelApplication::DorvelApplication(int &argc, char **argv)
@@ -32,7 +32,7 @@ DorvelApplication::DorvelApplication(int &argc, char **argv)
 }
 
 std::unique_ptr<DorvelApplication> createApplication(
-    int &argc, char **argv, platform::DisplayModes &displayModes)
+    int &argc, char **argv, display::DisplayModes &displayModes)
 {
     // The toolkit takes its own options (-platform, -display, ...) out of argv
     // as it reads them, by moving the pointers; the second object must see them
@@ -46,9 +46,9 @@ std::unique_ptr<DorvelApplication> createApplication(
     double userFactor = qEnvironmentVariable("QT_SCALE_FACTOR").toDouble(&given);
     if (!given || userFactor <= 0.0)
         userFactor = 1.0;
-    const platform::StagePlan plan = platform::planStage(
-        displayModes.modes(), platform::windowsPlaceable(), screen->devicePixelRatio(), userFactor);
-    platform::stage::setPlanned(plan.hosted);
+    const display::StagePlan plan = display::planStage(
+        displayModes.modes(), display::windowsPlaceable(), screen->devicePixelRatio(), userFactor);
+    stage::setPlanned(plan.hosted);
     if (std::abs(plan.scaleFactor - userFactor) > 1e-9) {
         application.reset();
         argc = static_cast<int>(asGiven.size()) - 1;

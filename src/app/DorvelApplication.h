@@ -5,7 +5,7 @@
 
 #include <memory>
 
-namespace dorvel::platform {
+namespace dorvel::display {
 class DisplayModes;
 }
 
@@ -41,7 +41,7 @@ public:
  * line as it was given (the first took the toolkit's own options out of argv).
  */
 std::unique_ptr<DorvelApplication> createApplication(
-    int &argc, char **argv, platform::DisplayModes &displayModes);
+    int &argc, char **argv, display::DisplayModes &displayModes);
 
 /// Runs `handler` the way the application runs an event handler: an error that
 /// escapes it is shown in the standard error box. True when it ran through.

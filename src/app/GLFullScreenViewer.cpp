@@ -1,7 +1,7 @@
 #include "GLFullScreenViewer.h"
 
-#include "platform/ServerFill.h"
-#include "platform/Stage.h"
+#include "display/ServerFill.h"
+#include "stage/Stage.h"
 
 #include <QApplication>
 #include <QBackingStore>
@@ -80,7 +80,7 @@ namespace {
             setFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus
                 | Qt::WindowTransparentForInput | Qt::WindowStaysOnBottomHint);
             setTitle(QStringLiteral("Halvenor Dorvel"));
-            if (!platform::fillBlackOnServer(*this))
+            if (!display::fillBlackOnServer(*this))
                 m_store = std::make_unique<QBackingStore>(this);
         }
 
@@ -106,7 +106,7 @@ namespace {
 
 } // namespace
 
-GLFullScreenViewer::GLFullScreenViewer(platform::DisplayModes &displayModes)
+GLFullScreenViewer::GLFullScreenViewer(display::DisplayModes &displayModes)
     : m_displayModes(displayModes)
 {
 }
@@ -120,8 +120,8 @@ void GLFullScreenViewer::activate()
 {
     if (m_active)
         return;
-    const std::vector<platform::DisplayMode> modes = m_displayModes.modes();
-    const std::optional<platform::DisplayMode> choice = platform::chooseDisplayMode(modes, kWanted);
+    const std::vector<display::DisplayMode> modes = m_displayModes.modes();
+    const std::optional<display::DisplayMode> choice = display::chooseDisplayMode(modes, kWanted);
     if (!choice)
         throw std::runtime_error("Unsupported video mode");
 
@@ -135,14 +135,14 @@ void GLFullScreenViewer::activate()
     // after a change to such a mode, or when the screen is that size already.
     // (After a change the toolkit learns the new size only later.)
     const QScreen *screen = QGuiApplication::primaryScreen();
-    const QSize screenSize = screen != nullptr ? screen->size() : platform::kStageSize;
+    const QSize screenSize = screen != nullptr ? screen->size() : display::kStageSize;
     const bool fits = switched ? choice->width == kWanted.width && choice->height == kWanted.height
-                               : screenSize == platform::kStageSize;
-    m_hosted = platform::stage::planned() || !fits;
+                               : screenSize == display::kStageSize;
+    m_hosted = stage::planned() || !fits;
     // The frame awaited: the host's, or on the system's windows any first one.
     QWidget *framed = nullptr;
     if (m_hosted) {
-        framed = platform::stage::open()->window();
+        framed = stage::open()->window();
     } else {
         m_backdrop = std::make_unique<Backdrop>();
         if (screen != nullptr)
@@ -174,7 +174,7 @@ void GLFullScreenViewer::deactivate()
     m_hostContext.reset();
     m_hostSurface.reset();
     if (m_hosted) {
-        platform::stage::close();
+        stage::close();
         m_hosted = false;
     }
     m_backdrop.reset();

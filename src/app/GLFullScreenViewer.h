@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/DisplayMode.h"
-#include "platform/Stage.h"
+#include "display/DisplayMode.h"
+#include "stage/Stage.h"
 
 #include <memory>
 
@@ -30,9 +30,9 @@ namespace dorvel::app {
 class GLFullScreenViewer
 {
 public:
-    static constexpr platform::DisplayMode kWanted = platform::kStageMode;
+    static constexpr display::DisplayMode kWanted = display::kStageMode;
 
-    explicit GLFullScreenViewer(platform::DisplayModes &displayModes);
+    explicit GLFullScreenViewer(display::DisplayModes &displayModes);
     ~GLFullScreenViewer();
     GLFullScreenViewer(const GLFullScreenViewer &) = delete;
     GLFullScreenViewer &operator=(const GLFullScreenViewer &) = delete;
@@ -56,7 +56,7 @@ public:
 private:
     void createHostContext();
 
-    platform::DisplayModes &m_displayModes;
+    display::DisplayModes &m_displayModes;
     std::unique_ptr<QWindow> m_backdrop;
     std::unique_ptr<QObject> m_firstFrameWatch;
     std::unique_ptr<QOffscreenSurface> m_hostSurface;

@@ -3,17 +3,17 @@
 
 #include "platform/Clock.h"
 #include "platform/Fonts.h"
-#include "platform/ResourceLibrary.h"
 #include "platform/SanitizerSupport.h"
-#include "platform/Stage.h"
+#include "resources/ResourceLibrary.h"
+#include "stage/Stage.h"
 
 namespace dorvel::app {
 
 // The order and its reasons are in the header.
 Startup::Startup(int &argc, char **argv)
 {
-    m_displayModes = platform::createSystemDisplayModes();
-    m_sound = platform::createOpenAlSoundLibrary(kSoundFrequency);
+    m_displayModes = display::createSystemDisplayModes();
+    m_sound = sound::createOpenAlSoundLibrary(kSoundFrequency);
     platform::keepGlDriverLoadedForLeakChecks();
     m_application = createApplication(argc, argv, *m_displayModes);
     platform::registerFonts();
@@ -22,7 +22,7 @@ Startup::Startup(int &argc, char **argv)
 Startup::~Startup()
 {
     m_sound.reset();
-    platform::stage::close();
+    stage::close();
     m_application.reset();
     m_displayModes.reset();
 }
@@ -30,7 +30,7 @@ Startup::~Startup()
 int Startup::runStartScreen()
 {
     TfrmDorvel20Main frmDorvel20Main(
-        *m_sound, platform::systemResourceLoader(), platform::systemClock(), *m_displayModes);
+        *m_sound, resources::systemResourceLoader(), platform::systemClock(), *m_displayModes);
     if (frmDorvel20Main.startFailed())
         return frmDorvel20Main.exitCode();
     QObject::connect(&frmDorvel20Main, &TfrmDorvel20Main::closed, m_application.get(),

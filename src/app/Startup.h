@@ -1,8 +1,8 @@
 #pragma once
 
 #include "DorvelApplication.h"
-#include "platform/DisplayMode.h"
-#include "platform/SoundLibrary.h"
+#include "display/DisplayMode.h"
+#include "sound/SoundLibrary.h"
 
 #include <memory>
 
@@ -45,16 +45,16 @@ public:
     Startup &operator=(const Startup &) = delete;
 
     DorvelApplication &application() const { return *m_application; }
-    platform::DisplayModes &displayModes() const { return *m_displayModes; }
-    platform::SoundLibrary &sound() const { return *m_sound; }
+    display::DisplayModes &displayModes() const { return *m_displayModes; }
+    sound::SoundLibrary &sound() const { return *m_sound; }
 
     /// Shows the start screen and runs the event loop until it closes; the
     /// code the program ends with.
     int runStartScreen();
 
 private:
-    std::unique_ptr<platform::DisplayModes> m_displayModes;
-    std::unique_ptr<platform::SoundLibrary> m_sound;
+    std::unique_ptr<display::DisplayModes> m_displayModes;
+    std::unique_ptr<sound::SoundLibrary> m_sound;
     std::unique_ptr<DorvelApplication> m_application;
 };
 

@@ -7,10 +7,11 @@
 #include "dice3d/DiceGLWindow.h"
 #include "game/TfrmDorvel20Game.h"
 #include "platform/Fonts.h"
-#include "platform/JpegDecoder.h"
-#include "platform/MessageBox.h"
-#include "platform/ResourceLibrary.h"
-#include "platform/Stage.h"
+#include "platform/MessageTexts.h"
+#include "resources/JpegDecoder.h"
+#include "resources/ResourceLibrary.h"
+#include "stage/MessageBox.h"
+#include "stage/Stage.h"
 #include "storage/ConfigRecord.h"
 
 #include <QApplication>
@@ -40,15 +41,8 @@ namespace {
 
 } // namespace
 
-QString libraryMissingText()
-{
-    return QStringLiteral("Kann redizo.dll nicht finden !!!") + platform::kLineBreak
-        + QStringLiteral("Halvenor Dorvel wird beendet.");
-}
-
-TfrmDorvel20Main::TfrmDorvel20Main(platform::SoundLibrary &sound,
-    platform::ResourceLoader &resources, platform::Clock &clock,
-    platform::DisplayModes &displayModes, QWidget *parent)
+TfrmDorvel20Main::TfrmDorvel20Main(sound::SoundLibrary &sound, resources::ResourceLoader &resources,
+    platform::Clock &clock, display::DisplayModes &displayModes, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
     , GLFullScreenViewer1(displayModes)
     , m_sound(sound)
@@ -126,10 +120,11 @@ void TfrmDorvel20Main::FormCreate()
 {
     playerCount = 1;
 
-    const platform::ResourceModule *library
-        = m_resources.loadLibrary(platform::kResourceLibraryName);
+    const resources::ResourceModule *library
+        = m_resources.loadLibrary(resources::kResourceLibraryName);
     if (library == nullptr) {
-        platform::showMessage(nullptr, platform::MessageKind::Error, libraryMissingText());
+        stage::showMessage(
+            nullptr, stage::MessageKind::Error, platform::libraryMissingEndingText());
         endProgram(kExitFatal);
         return;
     }
@@ -144,14 +139,14 @@ void TfrmDorvel20Main::FormCreate()
         return;
 
     move(0, 0);
-    platform::stage::adopt(this);
+    stage::adopt(this);
     showSwitches();
 }
 
-void TfrmDorvel20Main::loadPictures(const platform::ResourceModule *library)
+void TfrmDorvel20Main::loadPictures(const resources::ResourceModule *library)
 {
-    if (auto stream = platform::openResource(library, kBackgroundResource)) {
-        const QImage background = platform::decodeJpeg(stream->memory(), stream->size());
+    if (auto stream = resources::openResource(library, kBackgroundResource)) {
+        const QImage background = resources::decodeJpeg(stream->memory(), stream->size());
         imgHintergrund->setPixmap(QPixmap::fromImage(background));
     }
     for (int n = 1; n <= 4; ++n)
@@ -163,11 +158,10 @@ void TfrmDorvel20Main::loadPictures(const platform::ResourceModule *library)
 // The version check and the device. Without a device both switches are stored
 // as off; with one they come from the settings file. Answers false when the
 // program has to end.
-bool TfrmDorvel20Main::initSound(const platform::ResourceModule *library)
+bool TfrmDorvel20Main::initSound(const resources::ResourceModule *library)
 {
-    if (m_sound.BASS_GetVersion() != platform::kBassVersion17) {
-        platform::showMessage(nullptr, platform::MessageKind::Error,
-            QStringLiteral("BASS version 1.7 konnte nicht geladen werden."));
+    if (m_sound.BASS_GetVersion() != sound::kBassVersion17) {
+        stage::showMessage(nullptr, stage::MessageKind::Error, platform::kWrongSoundVersion);
         endProgram(kExitFatal);
         return false;
     }
@@ -176,14 +170,7 @@ bool TfrmDorvel20Main::initSound(const platform::ResourceModule *library)
     if (!soundAvailable) {
         soundOn = false;
         musicOn = false;
-        const QString br = platform::kLineBreak;
-        platform::showMessage(nullptr, platform::MessageKind::Information,
-            QStringLiteral("Hallo !") + br + br
-                + QStringLiteral("Halvenor Dorvel konnte auf deinem System") + br
-                + QStringLiteral("keine Soundkarte erkennen !") + br
-                + QStringLiteral("Das Spiel wird deshalb ohne akustische") + br
-                + QStringLiteral("Signale gestartet.") + br + br + QStringLiteral("Viel Spaß,") + br
-                + QStringLiteral("Halvenor"));
+        stage::showMessage(nullptr, stage::MessageKind::Information, platform::noSoundCardText());
         setConfig();
         return true;
     }
@@ -191,9 +178,9 @@ bool TfrmDorvel20Main::initSound(const platform::ResourceModule *library)
     storage::readConfig(storage::kConfigFileName, record);
     soundOn = record.soundOn != 0;
     musicOn = record.musicOn != 0;
-    m_soundStreams[0] = platform::openResource(library, kConfirmResource);
-    m_soundStreams[1] = platform::openResource(library, kClickResource);
-    m_soundStreams[2] = platform::openResource(library, kMusicResource);
+    m_soundStreams[0] = resources::openResource(library, kConfirmResource);
+    m_soundStreams[1] = resources::openResource(library, kClickResource);
+    m_soundStreams[2] = resources::openResource(library, kMusicResource);
     return true;
 }
 
@@ -202,16 +189,16 @@ void TfrmDorvel20Main::loadStartSamples()
     if (!soundAvailable)
         return;
     m_sound.BASS_Start();
-    auto load = [this](const std::unique_ptr<platform::ResourceStream> &stream,
-                    std::uint32_t flags) -> platform::HSAMPLE {
+    auto load = [this](const std::unique_ptr<resources::ResourceStream> &stream,
+                    std::uint32_t flags) -> sound::HSAMPLE {
         if (!stream)
             return 0;
         return m_sound.BASS_SampleLoad(-1, stream->memory(), 0,
             static_cast<std::uint32_t>(stream->size()), kMaxPlaybacks, flags);
     };
-    musicSample = load(m_soundStreams[2], platform::BASS_SAMPLE_LOOP);
-    clickSample = load(m_soundStreams[1], platform::BASS_SAMPLE_OVER_POS);
-    confirmSample = load(m_soundStreams[0], platform::BASS_SAMPLE_OVER_POS);
+    musicSample = load(m_soundStreams[2], sound::BASS_SAMPLE_LOOP);
+    clickSample = load(m_soundStreams[1], sound::BASS_SAMPLE_OVER_POS);
+    confirmSample = load(m_soundStreams[0], sound::BASS_SAMPLE_OVER_POS);
     pgbLaut->setValue(m_sound.BASS_GetVolume());
 }
 
@@ -230,7 +217,7 @@ void TfrmDorvel20Main::showSwitches()
         imgSound->setTransparentPicture(offPicture);
 }
 
-void TfrmDorvel20Main::playSound(platform::HSAMPLE sample, bool switchOn)
+void TfrmDorvel20Main::playSound(sound::HSAMPLE sample, bool switchOn)
 {
     if (soundAvailable && switchOn)
         m_sound.BASS_SamplePlay(sample);

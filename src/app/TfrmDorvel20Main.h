@@ -1,7 +1,7 @@
 #pragma once
 
 #include "GLFullScreenViewer.h"
-#include "platform/SoundLibrary.h"
+#include "sound/SoundLibrary.h"
 
 #include <QPixmap>
 #include <QWidget>
@@ -14,11 +14,17 @@ class QLabel;
 
 namespace dorvel::platform {
 class Clock;
+}
+
+namespace dorvel::display {
 class DisplayModes;
+}
+
+namespace dorvel::resources {
 class ResourceLoader;
 class ResourceModule;
 class ResourceStream;
-} // namespace dorvel::platform
+} // namespace dorvel::resources
 
 namespace dorvel::app {
 
@@ -33,9 +39,6 @@ inline constexpr int kExitFatal = 1;
 
 /// The output rate the start screen initialises the sound library with.
 inline constexpr std::uint32_t kSoundFrequency = 44100;
-
-/// The message when the resource library is missing; the program ends after it.
-QString libraryMissingText();
 
 /**
  * The start screen (`frmDorvel20Main`), the program's main window. It owns
@@ -58,8 +61,8 @@ public:
     /// Where the window definition places the start screen before start-up moves it.
     static constexpr QPoint kDesignedPosition { 216, 128 };
 
-    TfrmDorvel20Main(platform::SoundLibrary &sound, platform::ResourceLoader &resources,
-        platform::Clock &clock, platform::DisplayModes &displayModes, QWidget *parent = nullptr);
+    TfrmDorvel20Main(sound::SoundLibrary &sound, resources::ResourceLoader &resources,
+        platform::Clock &clock, display::DisplayModes &displayModes, QWidget *parent = nullptr);
     ~TfrmDorvel20Main() override;
 
     bool startFailed() const { return m_startFailed; }
@@ -73,9 +76,9 @@ public:
     /// Number of players for the next game, 1..4; 1 at every start.
     int playerCount = 1;
 
-    platform::HSAMPLE musicSample = 0;
-    platform::HSAMPLE clickSample = 0;
-    platform::HSAMPLE confirmSample = 0;
+    sound::HSAMPLE musicSample = 0;
+    sound::HSAMPLE clickSample = 0;
+    sound::HSAMPLE confirmSample = 0;
 
     // Event handlers.
     void FormCreate();
@@ -115,17 +118,17 @@ private:
     void createControls();
     void endProgram(int code);
     // The steps of FormCreate.
-    void loadPictures(const platform::ResourceModule *library);
-    bool initSound(const platform::ResourceModule *library);
+    void loadPictures(const resources::ResourceModule *library);
+    bool initSound(const resources::ResourceModule *library);
     void loadStartSamples();
     void showSwitches();
-    void playSound(platform::HSAMPLE sample, bool switchOn);
+    void playSound(sound::HSAMPLE sample, bool switchOn);
 
-    platform::SoundLibrary &m_sound;
-    platform::ResourceLoader &m_resources;
+    sound::SoundLibrary &m_sound;
+    resources::ResourceLoader &m_resources;
     platform::Clock &m_clock;
     /// The raw data of resources 115, 116, 117, open while their samples exist.
-    std::array<std::unique_ptr<platform::ResourceStream>, 3> m_soundStreams;
+    std::array<std::unique_ptr<resources::ResourceStream>, 3> m_soundStreams;
     bool m_startFailed = false;
     bool m_closed = false;
     int m_exitCode = kExitNormal;

@@ -1,7 +1,7 @@
 #include "TfrmHighscore.h"
 
 #include "platform/Fonts.h"
-#include "platform/Stage.h"
+#include "stage/Stage.h"
 #include "storage/ConfigRecord.h"
 
 #include <QFontMetrics>
@@ -102,7 +102,7 @@ TfrmHighscore::TfrmHighscore(QWidget *owner)
     setFont(platform::tahoma(8));
     setFixedSize(kClientWidth + 2 * kFrameWidth, kClientHeight + 2 * kFrameWidth);
     move(kLeft, kTop);
-    platform::stage::adopt(this);
+    stage::adopt(this);
 
     // The window's own background shows only as the maroon frame around Panel1.
     QPalette framePalette = palette();

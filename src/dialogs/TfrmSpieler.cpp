@@ -1,10 +1,11 @@
 #include "TfrmSpieler.h"
 
 #include "platform/Fonts.h"
-#include "platform/JpegDecoder.h"
-#include "platform/MessageBox.h"
-#include "platform/ResourceLibrary.h"
-#include "platform/Stage.h"
+#include "platform/MessageTexts.h"
+#include "resources/JpegDecoder.h"
+#include "resources/ResourceLibrary.h"
+#include "stage/MessageBox.h"
+#include "stage/Stage.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -30,7 +31,7 @@ namespace {
 
 } // namespace
 
-TfrmSpieler::TfrmSpieler(platform::ResourceLoader &resources, QWidget *parent)
+TfrmSpieler::TfrmSpieler(resources::ResourceLoader &resources, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
     , m_resources(resources)
 {
@@ -47,7 +48,7 @@ TfrmSpieler::TfrmSpieler(platform::ResourceLoader &resources, QWidget *parent)
         const QRect area = screen->geometry();
         move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
     }
-    platform::stage::adopt(this, platform::Placement::Centred);
+    stage::adopt(this, stage::Placement::Centred);
     createControls();
     FormCreate();
 }
@@ -115,18 +116,17 @@ void TfrmSpieler::createControls()
 
 void TfrmSpieler::FormCreate()
 {
-    const platform::ResourceModule *library
-        = m_resources.loadLibrary(platform::kResourceLibraryName);
+    const resources::ResourceModule *library
+        = m_resources.loadLibrary(resources::kResourceLibraryName);
     if (library == nullptr) {
-        platform::showMessage(nullptr, platform::MessageKind::Error,
-            QStringLiteral("Kann redizo.dll nicht finden !!!") + platform::kLineBreak
-                + QStringLiteral("Halvenor Dorvel wird beendet."));
+        stage::showMessage(
+            nullptr, stage::MessageKind::Error, platform::libraryMissingEndingText());
         m_libraryMissing = true;
         return;
     }
-    if (auto stream = platform::openResource(library, kBackgroundResource)) {
+    if (auto stream = resources::openResource(library, kBackgroundResource)) {
         imgSpielerBckGrnd->setPixmap(
-            QPixmap::fromImage(platform::decodeJpeg(stream->memory(), stream->size())));
+            QPixmap::fromImage(resources::decodeJpeg(stream->memory(), stream->size())));
     }
 }
 

@@ -10,7 +10,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-namespace dorvel::platform {
+namespace dorvel::resources {
 class ResourceLoader;
 }
 
@@ -34,7 +34,7 @@ public:
     static constexpr int kResultOk = 1;
     static constexpr int kResultCancel = 2;
 
-    explicit TfrmSpieler(platform::ResourceLoader &resources, QWidget *parent = nullptr);
+    explicit TfrmSpieler(resources::ResourceLoader &resources, QWidget *parent = nullptr);
     ~TfrmSpieler() override;
 
     /// Number of players, 1..4; set by the caller before the dialog is shown.
@@ -78,7 +78,7 @@ private:
     /// Ends the modal showing if closing is allowed; OK when Tag is 1.
     void closeRequest(int result);
 
-    platform::ResourceLoader &m_resources;
+    resources::ResourceLoader &m_resources;
     bool m_closeAllowed = false;
     bool m_libraryMissing = false;
 };

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/NativeSurface.h"
+#include "stage/NativeSurface.h"
 
 #include <QImage>
 #include <QWidget>
@@ -23,7 +23,7 @@ class SceneObject;
  * mark it for repainting; several changes within one event coalesce into one
  * redraw. A mouse press anywhere in it is reported by mouseDown() in view pixels.
  */
-class DiceView : public QWidget, public platform::NativeSurface
+class DiceView : public QWidget, public stage::NativeSurface
 {
     Q_OBJECT
 public:

@@ -1,7 +1,7 @@
 #include "DieActor.h"
 
 #include "DieMesh.h"
-#include "platform/ResourceLibrary.h"
+#include "resources/ResourceLibrary.h"
 
 #include <QFileInfo>
 
@@ -137,7 +137,7 @@ Matrix4 DieActor::modelMatrix() const
     return r;
 }
 
-bool DieActor::LoadFromStream(const QString &fileName, platform::ResourceStream &stream)
+bool DieActor::LoadFromStream(const QString &fileName, resources::ResourceStream &stream)
 {
     // The reader takes the data from its start, wherever the stream stands.
     const QByteArray extension = QFileInfo(fileName).suffix().toLatin1();

@@ -5,7 +5,7 @@
 #include <array>
 #include <memory>
 
-namespace dorvel::platform {
+namespace dorvel::resources {
 class ResourceStream;
 }
 
@@ -48,7 +48,7 @@ public:
 
     /// Loads the mesh from the start of the stream; the reader is chosen by the
     /// file name's extension. On failure the die is left without a mesh.
-    bool LoadFromStream(const QString &fileName, platform::ResourceStream &stream);
+    bool LoadFromStream(const QString &fileName, resources::ResourceStream &stream);
     const DieMesh *mesh() const { return m_mesh.get(); }
     /// Gives the die a mesh read elsewhere (nullptr: none).
     void setMesh(std::shared_ptr<const DieMesh> mesh);

@@ -1,6 +1,6 @@
 #include "MaterialLibrary.h"
 
-#include "platform/JpegDecoder.h"
+#include "resources/JpegDecoder.h"
 
 #include <QFile>
 #include <QHash>
@@ -23,9 +23,9 @@ const QImage &MaterialLibrary::picture(const QString &name)
             QFile file(QStringLiteral(":/dice3d/%1.jpg").arg(each));
             if (file.open(QIODevice::ReadOnly)) {
                 const QByteArray data = file.readAll();
-                image
-                    = platform::decodeJpeg(reinterpret_cast<const std::uint8_t *>(data.constData()),
-                        static_cast<std::size_t>(data.size()));
+                image = resources::decodeJpeg(
+                    reinterpret_cast<const std::uint8_t *>(data.constData()),
+                    static_cast<std::size_t>(data.size()));
             }
             decoded.insert(each, image);
         }

@@ -7,10 +7,11 @@
 #include "dice3d/SceneObject.h"
 #include "platform/Clock.h"
 #include "platform/Fonts.h"
-#include "platform/JpegDecoder.h"
-#include "platform/MessageBox.h"
-#include "platform/ResourceLibrary.h"
-#include "platform/Stage.h"
+#include "platform/MessageTexts.h"
+#include "resources/JpegDecoder.h"
+#include "resources/ResourceLibrary.h"
+#include "stage/MessageBox.h"
+#include "stage/Stage.h"
 #include "storage/ConfigRecord.h"
 #include "storage/HighscoreMerge.h"
 
@@ -24,7 +25,6 @@ namespace dorvel::game {
 
 namespace {
 
-    const QString kMissingLibrary = QStringLiteral("Kann redizo.dll nicht finden !!!");
     const QString kRollCaption = QStringLiteral("Würfeln !!!");
     const QString kStopCaption = QStringLiteral("Stop !!!");
     const QString kDieMaterial = QStringLiteral("wuerfel");
@@ -97,8 +97,8 @@ namespace {
 
 } // namespace
 
-TfrmDorvel20Game::TfrmDorvel20Game(platform::SoundLibrary &sound,
-    platform::ResourceLoader &resources, platform::Clock &clock, QWidget *parent)
+TfrmDorvel20Game::TfrmDorvel20Game(sound::SoundLibrary &sound, resources::ResourceLoader &resources,
+    platform::Clock &clock, QWidget *parent)
     : QDialog(parent)
     , m_sound(sound)
     , m_resources(resources)
@@ -116,7 +116,7 @@ TfrmDorvel20Game::TfrmDorvel20Game(platform::SoundLibrary &sound,
 
     createControls();
     FormCreate();
-    platform::stage::adopt(this);
+    stage::adopt(this);
 }
 
 TfrmDorvel20Game::~TfrmDorvel20Game()
@@ -232,21 +232,21 @@ void TfrmDorvel20Game::createScoreSheet()
 
 void TfrmDorvel20Game::FormCreate()
 {
-    const platform::ResourceModule *module
-        = m_resources.loadLibrary(platform::kResourceLibraryName);
+    const resources::ResourceModule *module
+        = m_resources.loadLibrary(resources::kResourceLibraryName);
     if (module == nullptr) {
-        platform::showMessage(this, platform::MessageKind::Error, kMissingLibrary);
+        stage::showMessage(this, stage::MessageKind::Error, platform::kLibraryMissing);
     } else {
         // One stream serves all five dice: the model reader starts at the
         // beginning of the data each time.
-        if (std::unique_ptr<platform::ResourceStream> model
-            = platform::openResource(module, kDieModelResource)) {
+        if (std::unique_ptr<resources::ResourceStream> model
+            = resources::openResource(module, kDieModelResource)) {
             for (int n = 1; n <= 5; ++n)
                 GLScene1.die(n).LoadFromStream(QStringLiteral("3ddice.3ds"), *model);
         }
-        if (std::unique_ptr<platform::ResourceStream> background
-            = platform::openResource(module, kBackgroundResource)) {
-            const QImage picture = platform::decodeJpeg(background->memory(), background->size());
+        if (std::unique_ptr<resources::ResourceStream> background
+            = resources::openResource(module, kBackgroundResource)) {
+            const QImage picture = resources::decodeJpeg(background->memory(), background->size());
             if (!picture.isNull())
                 imgBackground->setPixmap(QPixmap::fromImage(picture));
         }
@@ -276,26 +276,26 @@ void TfrmDorvel20Game::loadGameSounds()
 {
     if (!(soundAvailable && soundOn))
         return;
-    const platform::ResourceModule *module
-        = m_resources.loadLibrary(platform::kResourceLibraryName);
+    const resources::ResourceModule *module
+        = m_resources.loadLibrary(resources::kResourceLibraryName);
     if (module == nullptr) {
-        platform::showMessage(this, platform::MessageKind::Error, kMissingLibrary);
+        stage::showMessage(this, stage::MessageKind::Error, platform::kLibraryMissing);
         return;
     }
     const auto owned = ownedSamples();
     for (std::size_t i = 0; i < kGameSounds.size(); ++i) {
-        m_soundStreams[i] = platform::openResource(module, kGameSounds[i].resource);
+        m_soundStreams[i] = resources::openResource(module, kGameSounds[i].resource);
         *owned[i] = 0;
         if (!m_soundStreams[i])
             continue;
         const std::uint32_t flags
-            = kGameSounds[i].looping ? platform::BASS_SAMPLE_LOOP : platform::BASS_SAMPLE_OVER_POS;
+            = kGameSounds[i].looping ? sound::BASS_SAMPLE_LOOP : sound::BASS_SAMPLE_OVER_POS;
         *owned[i] = m_sound.BASS_SampleLoad(-1, m_soundStreams[i]->memory(), 0,
             static_cast<std::uint32_t>(m_soundStreams[i]->size()), 3, flags);
     }
 }
 
-std::array<platform::HSAMPLE *, 8> TfrmDorvel20Game::ownedSamples()
+std::array<sound::HSAMPLE *, 8> TfrmDorvel20Game::ownedSamples()
 {
     return { &playerSample[1], &playerSample[2], &playerSample[3], &playerSample[4], &rollSample,
         &stopSample, &hoverSample, &chosenSample };
@@ -306,7 +306,7 @@ void TfrmDorvel20Game::FormClose()
     // A tick must not reach a window that is going away.
     AsyncTimer1.setEnabled(false);
     if (soundAvailable) {
-        for (platform::HSAMPLE *sample : ownedSamples()) {
+        for (sound::HSAMPLE *sample : ownedSamples()) {
             if (*sample != 0)
                 m_sound.BASS_SampleFree(*sample);
             *sample = 0;
@@ -586,7 +586,7 @@ QLabel *TfrmDorvel20Game::sumCell(int player, int sum) const
     return cell(QStringLiteral("lblSpielerErg%1_%2").arg(player).arg(sum));
 }
 
-void TfrmDorvel20Game::playSound(platform::HSAMPLE sample)
+void TfrmDorvel20Game::playSound(sound::HSAMPLE sample)
 {
     if (soundAvailable && soundOn && sample != 0)
         m_sound.BASS_SamplePlay(sample);

@@ -6,7 +6,7 @@
 #include "dice3d/RollAnimation.h"
 #include "dice3d/TAsyncTimer.h"
 #include "dice3d/TurnState.h"
-#include "platform/SoundLibrary.h"
+#include "sound/SoundLibrary.h"
 
 #include <QDialog>
 #include <QString>
@@ -19,9 +19,12 @@ class QLabel;
 
 namespace dorvel::platform {
 class Clock;
+}
+
+namespace dorvel::resources {
 class ResourceLoader;
 class ResourceStream;
-} // namespace dorvel::platform
+} // namespace dorvel::resources
 
 namespace dorvel::dice3d {
 class DiceView;
@@ -39,8 +42,8 @@ struct GameSetup
     bool soundAvailable = false;
     bool soundOn = false;
     bool musicOn = false;
-    platform::HSAMPLE musicSample = 0; ///< lent by the start screen
-    platform::HSAMPLE clickSample = 0; ///< lent by the start screen
+    sound::HSAMPLE musicSample = 0; ///< lent by the start screen
+    sound::HSAMPLE clickSample = 0; ///< lent by the start screen
     int playerCount = 1;
     /// The names from the names dialog, players 1..4 at indexes 0..3.
     std::array<QString, 4> names;
@@ -68,7 +71,7 @@ public:
     using enum dice3d::TurnState;
 
     /// Runs FormCreate.
-    TfrmDorvel20Game(platform::SoundLibrary &sound, platform::ResourceLoader &resources,
+    TfrmDorvel20Game(sound::SoundLibrary &sound, resources::ResourceLoader &resources,
         platform::Clock &clock, QWidget *parent = nullptr);
     ~TfrmDorvel20Game() override;
 
@@ -81,8 +84,8 @@ public:
     bool soundAvailable = false;
     bool soundOn = false;
     bool musicOn = false;
-    platform::HSAMPLE musicSample = 0; ///< borrowed, never freed here
-    platform::HSAMPLE clickSample = 0; ///< borrowed, never freed here
+    sound::HSAMPLE musicSample = 0; ///< borrowed, never freed here
+    sound::HSAMPLE clickSample = 0; ///< borrowed, never freed here
     int playerCount = 1;
 
     /// Loads the eight game samples (only with sound available and on).
@@ -123,11 +126,11 @@ public:
     RandomGenerator random;
 
     // Game samples, owned; 0 when not loaded.
-    std::array<platform::HSAMPLE, 5> playerSample {};
-    platform::HSAMPLE rollSample = 0;
-    platform::HSAMPLE stopSample = 0;
-    platform::HSAMPLE hoverSample = 0;
-    platform::HSAMPLE chosenSample = 0;
+    std::array<sound::HSAMPLE, 5> playerSample {};
+    sound::HSAMPLE rollSample = 0;
+    sound::HSAMPLE stopSample = 0;
+    sound::HSAMPLE hoverSample = 0;
+    sound::HSAMPLE chosenSample = 0;
 
     // The roll animation: angles, done flags, face table and its timer.
     dice3d::RollAnimation animation;
@@ -157,17 +160,17 @@ private:
     QLabel *cell(const QString &name) const;
     QLabel *scoreCell(int player, int row) const;
     QLabel *sumCell(int player, int sum) const;
-    void playSound(platform::HSAMPLE sample);
+    void playSound(sound::HSAMPLE sample);
     /// The eight game samples this window owns, in the order they are loaded.
-    std::array<platform::HSAMPLE *, 8> ownedSamples();
+    std::array<sound::HSAMPLE *, 8> ownedSamples();
     void showAnimationAngles();
     void endOfGame();
 
-    platform::SoundLibrary &m_sound;
-    platform::ResourceLoader &m_resources;
+    sound::SoundLibrary &m_sound;
+    resources::ResourceLoader &m_resources;
     platform::Clock &m_clock;
     /// The raw data of the eight game samples, kept while the samples exist.
-    std::array<std::unique_ptr<platform::ResourceStream>, 8> m_soundStreams;
+    std::array<std::unique_ptr<resources::ResourceStream>, 8> m_soundStreams;
 };
 
 } // namespace dorvel::game

@@ -4,9 +4,9 @@
 // modes are given, a message recorder, a small resource library and a driver for
 // modal windows.
 
-#include "platform/DisplayMode.h"
-#include "platform/MessageBox.h"
-#include "platform/ResourceLoaders.h"
+#include "display/DisplayMode.h"
+#include "resources/ResourceLoaders.h"
+#include "stage/MessageBox.h"
 #include "storage/ConfigRecord.h"
 #include "support/WindowStandIns.h"
 
@@ -40,7 +40,7 @@ inline std::vector<std::uint8_t> jpegOf(int width, int height, QColor colour)
 /// The resources the start screen and the names dialog open: the two
 /// backgrounds and three "sounds" whose lengths tell them apart (1150, 1160 and
 /// 1170 bytes for 115, 116 and 117).
-inline platform::MemoryResourceLoader smallLibrary()
+inline resources::MemoryResourceLoader smallLibrary()
 {
     std::map<int, std::vector<std::uint8_t>> resources;
     resources[107] = jpegOf(800, 600, QColor(10, 80, 30));
@@ -48,7 +48,7 @@ inline platform::MemoryResourceLoader smallLibrary()
     resources[115] = std::vector<std::uint8_t>(1150, 1);
     resources[116] = std::vector<std::uint8_t>(1160, 2);
     resources[117] = std::vector<std::uint8_t>(1170, 3);
-    return platform::MemoryResourceLoader(resources);
+    return resources::MemoryResourceLoader(resources);
 }
 
 /// Writes `record` as "dorvel.cfg" in the current folder.

@@ -3,7 +3,7 @@
 // scale factor 2; then prints the platform it runs on and the screen's
 // device-pixel ratio. ApplicationTest.cpp starts it with toolkit options.
 #include "app/DorvelApplication.h"
-#include "platform/DisplayMode.h"
+#include "display/DisplayMode.h"
 
 #include <QScreen>
 
@@ -11,9 +11,9 @@
 
 namespace {
 
-using dorvel::platform::DisplayMode;
+using dorvel::display::DisplayMode;
 
-class LargeDisplay final : public dorvel::platform::DisplayModes
+class LargeDisplay final : public dorvel::display::DisplayModes
 {
 public:
     std::vector<DisplayMode> modes() override { return { kMode }; }

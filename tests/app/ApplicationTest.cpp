@@ -38,7 +38,7 @@ TEST(StandardErrorBox, EscapingErrorsAreShownAndHandlingGoesOn)
     EXPECT_FALSE(QCoreApplication::sendEvent(&thrower, &second));
     ASSERT_EQ(boxes.messages.size(), 2u);
     for (const auto &box : boxes.messages) {
-        EXPECT_EQ(box.kind, platform::MessageKind::Error);
+        EXPECT_EQ(box.kind, stage::MessageKind::Error);
         EXPECT_EQ(box.title, QStringLiteral("Halvenor Dorvel DAVED"));
     }
     EXPECT_EQ(boxes.messages[0].text, QStringLiteral("Unsupported video mode."));

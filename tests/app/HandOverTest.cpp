@@ -7,6 +7,8 @@
 #include "dialogs/TfrmSpieler.h"
 #include "game/TfrmDorvel20Game.h"
 #include "platform/Clock.h"
+#include "platform/MessageTexts.h"
+#include "support/FixedClock.h"
 #include "support/RecordingSoundLibrary.h"
 #include "support/TempDir.h"
 
@@ -21,24 +23,18 @@ using namespace dorvel;
 
 namespace {
 
-class FixedClock final : public platform::Clock
-{
-public:
-    std::uint32_t millisecondsSinceMidnightUtc() const override { return 4711; }
-};
-
 // Answers with the real library the first time and never again: the names
 // dialog then finds it missing.
-class VanishingLoader final : public platform::ResourceLoader
+class VanishingLoader final : public resources::ResourceLoader
 {
 public:
-    const platform::ResourceModule *loadLibrary(std::string_view name) override
+    const resources::ResourceModule *loadLibrary(std::string_view name) override
     {
         return m_calls++ == 0 ? m_inner.loadLibrary(name) : nullptr;
     }
 
 private:
-    platform::MemoryResourceLoader m_inner = test::smallLibrary();
+    resources::MemoryResourceLoader m_inner = test::smallLibrary();
     int m_calls = 0;
 };
 
@@ -48,13 +44,13 @@ struct HandOver : testing::Test
     test::MessageRecorder boxes;
     test::RecordingSoundLibrary sound;
     test::RecordingDisplayModes display;
-    FixedClock clock;
+    test::FixedClock clock { 4711 };
 };
 
 TEST_F(HandOver, OkCreatesTablePreparedInOrderAndMusicReturnsAfterwards)
 {
     test::writeConfigFile(test::sampleRecord(1, 1));
-    app::TfrmDorvel20Main window(sound, platform::systemResourceLoader(), clock, display);
+    app::TfrmDorvel20Main window(sound, resources::systemResourceLoader(), clock, display);
     ASSERT_FALSE(window.startFailed());
     window.show();
     window.imgSpielerClick(); // two players
@@ -122,7 +118,7 @@ TEST_F(HandOver, OkCreatesTablePreparedInOrderAndMusicReturnsAfterwards)
 TEST_F(HandOver, EscapeInNamesDialogCreatesNoGameAndResumesMusic)
 {
     test::writeConfigFile(test::sampleRecord(0, 1));
-    app::TfrmDorvel20Main window(sound, platform::systemResourceLoader(), clock, display);
+    app::TfrmDorvel20Main window(sound, resources::systemResourceLoader(), clock, display);
     window.show();
     sound.clear();
     test::withModals({ [](QWidget *modal) {
@@ -149,8 +145,7 @@ TEST_F(HandOver, NamesDialogWithoutLibraryEndsProgramWithNonZeroCode)
     window.imgOKClick();
     EXPECT_FALSE(std::filesystem::exists(storage::kConfigFileName)) << "nothing stored";
     ASSERT_EQ(boxes.messages.size(), 1u);
-    EXPECT_EQ(boxes.messages[0].text,
-        QStringLiteral("Kann redizo.dll nicht finden !!!\r\nHalvenor Dorvel wird beendet."));
+    EXPECT_EQ(boxes.messages[0].text, platform::libraryMissingEndingText());
     EXPECT_EQ(closed.count(), 1);
     EXPECT_EQ(window.exitCode(), app::kExitFatal);
     EXPECT_FALSE(window.isVisible());

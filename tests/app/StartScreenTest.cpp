@@ -5,6 +5,7 @@
 #include "app/TfrmDorvel20Main.h"
 #include "app/VolumeBar.h"
 #include "platform/Clock.h"
+#include "support/FixedClock.h"
 #include "support/RecordingSoundLibrary.h"
 #include "support/TempDir.h"
 
@@ -16,12 +17,6 @@
 using namespace dorvel;
 
 namespace {
-
-class FixedClock final : public platform::Clock
-{
-public:
-    std::uint32_t millisecondsSinceMidnightUtc() const override { return 1000; }
-};
 
 struct StartScreen : testing::Test
 {
@@ -48,14 +43,16 @@ struct StartScreen : testing::Test
     test::MessageRecorder boxes;
     test::RecordingSoundLibrary sound;
     test::RecordingDisplayModes display;
-    FixedClock clock;
-    platform::MemoryResourceLoader library = test::smallLibrary();
+    test::FixedClock clock { 1000 };
+    resources::MemoryResourceLoader library = test::smallLibrary();
     std::unique_ptr<app::TfrmDorvel20Main> window;
 };
 
-TEST_F(StartScreen, PlayerCountCyclesThroughFourWithClickSound)
+TEST_F(StartScreen, CaptionAsDesignedAndPlayerCountCyclingWithClickSound)
 {
     auto &w = open();
+    // The caption is a designed text: a new project version must not change it.
+    EXPECT_EQ(w.Label1->text(), QStringLiteral("V.2.0.2"));
     // The program's own pictures 109..112, all 66 pixels high, each as wide as its digit.
     const std::array<int, 5> widths { 0, 30, 39, 38, 39 };
     for (const int expected : { 2, 3, 4, 1, 2 }) {

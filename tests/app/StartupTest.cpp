@@ -5,6 +5,8 @@
 #include "app/TfrmDorvel20Main.h"
 #include "app/VolumeBar.h"
 #include "platform/Clock.h"
+#include "platform/MessageTexts.h"
+#include "support/FixedClock.h"
 #include "support/RecordingSoundLibrary.h"
 #include "support/TempDir.h"
 
@@ -15,22 +17,9 @@
 #include <filesystem>
 
 using namespace dorvel;
-using platform::MessageKind;
+using stage::MessageKind;
 
 namespace {
-
-class FixedClock final : public platform::Clock
-{
-public:
-    std::uint32_t millisecondsSinceMidnightUtc() const override { return 12345678; }
-};
-
-const QString kLibraryMissing
-    = QStringLiteral("Kann redizo.dll nicht finden !!!\r\nHalvenor Dorvel wird beendet.");
-const QString kNoSoundCard = QStringLiteral(
-    "Hallo !\r\n\r\nHalvenor Dorvel konnte auf deinem System\r\nkeine Soundkarte erkennen "
-    "!\r\nDas Spiel wird deshalb ohne akustische\r\nSignale gestartet.\r\n\r\nViel "
-    "Spaß,\r\nHalvenor");
 
 struct Startup : testing::Test
 {
@@ -38,13 +27,13 @@ struct Startup : testing::Test
     test::MessageRecorder boxes;
     test::RecordingSoundLibrary sound;
     test::RecordingDisplayModes display;
-    FixedClock clock;
-    platform::MemoryResourceLoader library = test::smallLibrary();
+    test::FixedClock clock { 12345678 };
+    resources::MemoryResourceLoader library = test::smallLibrary();
 };
 
 TEST_F(Startup, MissingLibraryEndsWithErrorBeforeTouchingAnything)
 {
-    platform::MissingResourceLoader missing;
+    resources::MissingResourceLoader missing;
     app::TfrmDorvel20Main window(sound, missing, clock, display);
 
     EXPECT_TRUE(window.startFailed());
@@ -52,7 +41,7 @@ TEST_F(Startup, MissingLibraryEndsWithErrorBeforeTouchingAnything)
     ASSERT_EQ(boxes.messages.size(), 1u);
     EXPECT_EQ(boxes.messages[0].kind, MessageKind::Error);
     EXPECT_EQ(boxes.messages[0].title, QStringLiteral("Fehler"));
-    EXPECT_EQ(boxes.messages[0].text, kLibraryMissing);
+    EXPECT_EQ(boxes.messages[0].text, platform::libraryMissingEndingText());
     EXPECT_TRUE(sound.calls.empty());
     EXPECT_TRUE(display.calls.empty());
     EXPECT_FALSE(window.GLFullScreenViewer1.active());
@@ -72,8 +61,7 @@ TEST_F(Startup, WrongSoundLibraryVersionEndsWithNonZeroCode)
         EXPECT_EQ(window.exitCode(), app::kExitFatal);
         ASSERT_EQ(boxes.messages.size(), 1u);
         EXPECT_EQ(boxes.messages[0].kind, MessageKind::Error);
-        EXPECT_EQ(boxes.messages[0].text,
-            QStringLiteral("BASS version 1.7 konnte nicht geladen werden."));
+        EXPECT_EQ(boxes.messages[0].text, platform::kWrongSoundVersion);
         EXPECT_EQ(sound.calls, std::vector<std::string> { "GetVersion" });
         EXPECT_TRUE(display.calls.empty());
         EXPECT_FALSE(std::filesystem::exists(storage::kConfigFileName));
@@ -90,7 +78,7 @@ TEST_F(Startup, NoSoundDeviceInformsAndStoresBothSwitchesOff)
     ASSERT_EQ(boxes.messages.size(), 1u);
     EXPECT_EQ(boxes.messages[0].kind, MessageKind::Information);
     EXPECT_EQ(boxes.messages[0].title, QStringLiteral("Information"));
-    EXPECT_EQ(boxes.messages[0].text, kNoSoundCard);
+    EXPECT_EQ(boxes.messages[0].text, platform::noSoundCardText());
     EXPECT_FALSE(window.soundAvailable);
     EXPECT_FALSE(window.soundOn);
     EXPECT_FALSE(window.musicOn);

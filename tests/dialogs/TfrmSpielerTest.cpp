@@ -2,6 +2,7 @@
 // OK only, the name length, and that only OK and Escape can close it.
 #include "dialogs/TfrmSpieler.h"
 #include "app/AppTestSupport.h"
+#include "platform/MessageTexts.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -33,7 +34,7 @@ struct NamesDialog : testing::Test
     }
 
     test::MessageRecorder boxes;
-    platform::MemoryResourceLoader library = test::smallLibrary();
+    resources::MemoryResourceLoader library = test::smallLibrary();
 };
 
 TEST_F(NamesDialog, OnePlayerShowsOneRowAndDefaultsItsName)
@@ -112,13 +113,12 @@ TEST_F(NamesDialog, EnterAndOtherClosingAttemptsLeaveItOpen)
 
 TEST_F(NamesDialog, MissingLibraryIsReportedToTheCaller)
 {
-    platform::MissingResourceLoader missing;
+    resources::MissingResourceLoader missing;
     TfrmSpieler dialog(missing);
     EXPECT_TRUE(dialog.libraryMissing());
     ASSERT_EQ(boxes.messages.size(), 1u);
-    EXPECT_EQ(boxes.messages[0].kind, platform::MessageKind::Error);
-    EXPECT_EQ(boxes.messages[0].text,
-        QStringLiteral("Kann redizo.dll nicht finden !!!\r\nHalvenor Dorvel wird beendet."));
+    EXPECT_EQ(boxes.messages[0].kind, stage::MessageKind::Error);
+    EXPECT_EQ(boxes.messages[0].text, dorvel::platform::libraryMissingEndingText());
 }
 
 } // namespace

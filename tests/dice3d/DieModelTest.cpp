@@ -5,7 +5,7 @@
 
 #include "dice3d/DiceScene.h"
 #include "dice3d/DieMesh.h"
-#include "platform/ResourceLibrary.h"
+#include "resources/ResourceLibrary.h"
 
 #include <gtest/gtest.h>
 
@@ -127,7 +127,7 @@ TEST(DieModel, FaceTableTurnsEachValueUprightTowardTheCamera)
 TEST(DieModel, OneStreamServesAllFiveDiceWhereverItStands)
 {
     const std::vector<std::uint8_t> bytes = dieModelBytes();
-    dorvel::platform::ResourceStream stream(bytes.data(), bytes.size());
+    dorvel::resources::ResourceStream stream(bytes.data(), bytes.size());
     DiceScene scene;
     const auto complete = dieModel();
     ASSERT_TRUE(complete);
@@ -146,10 +146,10 @@ TEST(DieModel, OneStreamServesAllFiveDiceWhereverItStands)
 
 TEST(DieModel, ResourceLibraryCarriesTheModelAsResource105)
 {
-    const auto *module = dorvel::platform::systemResourceLoader().loadLibrary("redizo.dll");
+    const auto *module = dorvel::resources::systemResourceLoader().loadLibrary("redizo.dll");
     if (!module)
         GTEST_SKIP() << "no redizo.dll next to the test (build the redizo target)";
-    const auto stream = dorvel::platform::openResource(module, 105);
+    const auto stream = dorvel::resources::openResource(module, 105);
     ASSERT_TRUE(stream);
     DiceScene scene;
     ASSERT_TRUE(scene.die(1).LoadFromStream(QStringLiteral("3ddice.3ds"), *stream));
@@ -164,9 +164,9 @@ TEST(DieModel, DamagedOrMissingDataLeavesTheDieWithoutAMesh)
     DieActor &die = scene.die(2);
 
     const auto load = [&](const std::vector<std::uint8_t> &bytes, const char *name = "3ddice.3ds") {
-        dorvel::platform::ResourceStream ok(good.data(), good.size());
+        dorvel::resources::ResourceStream ok(good.data(), good.size());
         die.LoadFromStream(QStringLiteral("3ddice.3ds"), ok); // a mesh to be replaced
-        dorvel::platform::ResourceStream stream(bytes.data(), bytes.size());
+        dorvel::resources::ResourceStream stream(bytes.data(), bytes.size());
         return die.LoadFromStream(QString::fromLatin1(name), stream);
     };
 

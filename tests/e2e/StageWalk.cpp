@@ -16,13 +16,13 @@
 #include "dice3d/DiceGLWindow.h"
 #include "dice3d/DiceRenderer.h"
 #include "dice3d/DiceView.h"
+#include "display/DisplayMode.h"
 #include "game/TagButton.h"
 #include "game/TagLabel.h"
 #include "game/TfrmDorvel20Game.h"
 #include "platform/Clock.h"
-#include "platform/DisplayMode.h"
-#include "platform/ResourceLibrary.h"
-#include "platform/Stage.h"
+#include "resources/ResourceLibrary.h"
+#include "stage/Stage.h"
 
 #include <QAbstractButton>
 #include <QContextMenuEvent>
@@ -89,7 +89,7 @@ double scale()
 
 QPointF stageOrigin()
 {
-    const QWidget *stage = platform::stage::current();
+    const QWidget *stage = stage::current();
     return stage != nullptr ? QPointF(stage->mapToGlobal(QPoint(0, 0))) * scale() : QPointF();
 }
 
@@ -147,7 +147,7 @@ double differing(const QImage &a, const QImage &b, const QRect &ignore = {})
 // Where a window lies on the stage (it may sit in a frame that carries its title).
 QRect onStage(const QWidget *window)
 {
-    const QWidget *stage = platform::stage::current();
+    const QWidget *stage = stage::current();
     return QRect(stage != nullptr && stage->isAncestorOf(window)
             ? window->mapTo(stage, QPoint(0, 0))
             : window->pos(),
@@ -254,7 +254,7 @@ void checkStage(const QImage &shot, const QString &name)
         fail(name + QStringLiteral(": no screenshot"));
         return;
     }
-    const QRect stage = onOutput(QRect(QPoint(0, 0), platform::kStageSize));
+    const QRect stage = onOutput(QRect(QPoint(0, 0), display::kStageSize));
     const bool fillsHeight = std::abs(stage.height() - shot.height()) <= 1;
     const bool fillsWidth = std::abs(stage.width() - shot.width()) <= 1;
     if (!fillsHeight && !fillsWidth)
@@ -347,7 +347,7 @@ QRect dieBox(dice3d::DiceView *view, int n)
 // caller runs the compositor in an X window whose input it passes on.
 bool realClicks()
 {
-    return platform::windowsPlaceable() || qEnvironmentVariableIsSet("STAGE_WALK_XDOTOOL");
+    return display::windowsPlaceable() || qEnvironmentVariableIsSet("STAGE_WALK_XDOTOOL");
 }
 
 // A click at a view pixel, as a real X event where the platform takes them.
@@ -487,7 +487,7 @@ private:
             checkBoxFace(shot, box);
             // Centred with its title bar, as a window manager centres a dialog.
             const QWidget *outer
-                = box->parentWidget() != platform::stage::current() ? box->parentWidget() : box;
+                = box->parentWidget() != stage::current() ? box->parentWidget() : box;
             const QPoint middle = outer->pos() + QPoint(outer->width() / 2, outer->height() / 2);
             if ((middle - QPoint(400, 300)).manhattanLength() > 2)
                 fail(QStringLiteral("the message box is not centred on the stage"));
@@ -686,12 +686,11 @@ int main(int argc, char **argv)
              .arg(QGuiApplication::primaryScreen()->size().width())
              .arg(QGuiApplication::primaryScreen()->size().height())
              .arg(scale())
-             .arg(platform::stage::planned() ? QStringLiteral("planned")
-                                             : QStringLiteral("not planned")));
+             .arg(stage::planned() ? QStringLiteral("planned") : QStringLiteral("not planned")));
     Walk walk;
     int code = 0;
     {
-        app::TfrmDorvel20Main start(startup.sound(), platform::systemResourceLoader(),
+        app::TfrmDorvel20Main start(startup.sound(), resources::systemResourceLoader(),
             platform::systemClock(), startup.displayModes());
         if (start.startFailed()) {
             fail(QStringLiteral("the start-up failed"));

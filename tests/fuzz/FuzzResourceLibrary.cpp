@@ -1,14 +1,14 @@
 // Arbitrary bytes as "redizo.dll": the container is checked whole, and every
 // resource of an accepted one can be read through a stream.
-#include "platform/ResourceFormat.h"
-#include "platform/ResourceLibrary.h"
+#include "resources/ResourceFormat.h"
+#include "resources/ResourceLibrary.h"
 
 #include <cstdlib>
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    using namespace dorvel::platform;
+    using namespace dorvel::resources;
     const auto directory = parseResourceLibrary(data, size);
     if (!directory)
         return 0;

@@ -6,7 +6,8 @@
 #include "game/TfrmDorvel20Game.h"
 #include "platform/Clock.h"
 #include "platform/Fonts.h"
-#include "platform/ResourceLibrary.h"
+#include "resources/ResourceLibrary.h"
+#include "support/FixedClock.h"
 #include "support/RecordingSoundLibrary.h"
 
 #include <QApplication>
@@ -20,12 +21,6 @@ namespace {
 
 using dorvel::game::TagLabel;
 using dorvel::game::TfrmDorvel20Game;
-
-class NoonClock final : public dorvel::platform::Clock
-{
-public:
-    std::uint32_t millisecondsSinceMidnightUtc() const override { return 43200000; }
-};
 
 // Stops the running roll; the dice come to rest showing `dice` (held dice keep theirs).
 void stopShowing(TfrmDorvel20Game &game, std::array<std::uint8_t, 5> dice)
@@ -65,8 +60,8 @@ int main(int argc, char **argv)
     }
 
     dorvel::test::RecordingSoundLibrary sound;
-    NoonClock clock;
-    TfrmDorvel20Game game(sound, dorvel::platform::systemResourceLoader(), clock);
+    dorvel::test::FixedClock clock;
+    TfrmDorvel20Game game(sound, dorvel::resources::systemResourceLoader(), clock);
     game.AsyncTimer1.setInterval(0); // the ticks are driven here
     game.startGame({ .playerCount = 3,
         .names = { QStringLiteral("Alrik"), QStringLiteral("Brunhild"), QStringLiteral("Corvin"),

@@ -1,7 +1,7 @@
 #include "GameTableSupport.h"
 
 #include "game/TagButton.h"
-#include "platform/MessageBox.h"
+#include "stage/MessageBox.h"
 
 #include <QApplication>
 #include <QTest>
@@ -9,18 +9,18 @@
 
 namespace dorvel::test {
 
-std::unique_ptr<platform::ResourceLoader> makeSoundLibrary()
+std::unique_ptr<resources::ResourceLoader> makeSoundLibrary()
 {
     std::map<int, std::vector<std::uint8_t>> resources;
     for (int id = 121; id <= 128; ++id)
         resources[id] = std::vector<std::uint8_t>(static_cast<std::size_t>(id), 0x55);
-    return std::make_unique<platform::MemoryResourceLoader>(resources);
+    return std::make_unique<resources::MemoryResourceLoader>(resources);
 }
 
 GameTableTest::GameTableTest()
     : resources(makeSoundLibrary())
 {
-    platform::setMessageHook([this](platform::MessageKind, const QString &, const QString &text) {
+    stage::setMessageHook([this](stage::MessageKind, const QString &, const QString &text) {
         messages.push_back(text.toStdString());
     });
 }
@@ -28,7 +28,7 @@ GameTableTest::GameTableTest()
 GameTableTest::~GameTableTest()
 {
     game.reset();
-    platform::setMessageHook({});
+    stage::setMessageHook({});
 }
 
 void GameTableTest::start(int players, bool soundOn, bool musicOn, bool manualTicks)
@@ -118,7 +118,7 @@ QString GameTableTest::sumText(int player, int sum) const
         ->text();
 }
 
-bool GameTableTest::played(platform::HSAMPLE sample) const
+bool GameTableTest::played(sound::HSAMPLE sample) const
 {
     return sound.indexOf("SamplePlay(" + std::to_string(sample) + ")") >= 0;
 }

@@ -7,7 +7,8 @@
 #include "game/TagLabel.h"
 #include "game/TfrmDorvel20Game.h"
 #include "platform/Clock.h"
-#include "platform/ResourceLoaders.h"
+#include "resources/ResourceLoaders.h"
+#include "support/FixedClock.h"
 #include "support/RecordingSoundLibrary.h"
 #include "support/TempDir.h"
 
@@ -20,21 +21,14 @@
 
 namespace dorvel::test {
 
-class FixedClock final : public platform::Clock
-{
-public:
-    std::uint32_t value = 43200000; // noon
-    std::uint32_t millisecondsSinceMidnightUtc() const override { return value; }
-};
-
 // Sample handles the fixture hands over as the start screen's borrowed ones.
-inline constexpr platform::HSAMPLE kMusicSample = 100;
-inline constexpr platform::HSAMPLE kClickSample = 101;
+inline constexpr sound::HSAMPLE kMusicSample = 100;
+inline constexpr sound::HSAMPLE kClickSample = 101;
 // Handles the recorder gives the game samples, in load order 121..128.
-inline constexpr platform::HSAMPLE kRollSample = 5;
-inline constexpr platform::HSAMPLE kStopSample = 6;
-inline constexpr platform::HSAMPLE kHoverSample = 7;
-inline constexpr platform::HSAMPLE kChosenSample = 8;
+inline constexpr sound::HSAMPLE kRollSample = 5;
+inline constexpr sound::HSAMPLE kStopSample = 6;
+inline constexpr sound::HSAMPLE kHoverSample = 7;
+inline constexpr sound::HSAMPLE kChosenSample = 8;
 
 class GameTableTest : public testing::Test
 {
@@ -62,11 +56,11 @@ protected:
     game::TagLabel *rowLabel(int row) const;
     QString cellText(int player, int row) const;
     QString sumText(int player, int sum) const;
-    bool played(platform::HSAMPLE sample) const;
+    bool played(sound::HSAMPLE sample) const;
 
     ScopedCurrentDir folder;
     RecordingSoundLibrary sound;
-    std::unique_ptr<platform::ResourceLoader> resources;
+    std::unique_ptr<resources::ResourceLoader> resources;
     FixedClock clock;
     bool soundAvailable = true; // handed to the table by start()
     std::vector<std::string> messages;
@@ -74,6 +68,6 @@ protected:
 };
 
 /// The in-memory library the tests load: eight small stand-in sounds.
-std::unique_ptr<platform::ResourceLoader> makeSoundLibrary();
+std::unique_ptr<resources::ResourceLoader> makeSoundLibrary();
 
 } // namespace dorvel::test

@@ -7,6 +7,7 @@
 #include "dice3d/DiceView.h"
 #include "game/RandomGenerator.h"
 #include "game/TagButton.h"
+#include "platform/MessageTexts.h"
 #include "storage/ConfigRecord.h"
 
 #include <QApplication>
@@ -372,7 +373,7 @@ namespace {
     TEST_F(GameTableTest, ADieClickInTheViewGoesThroughPicking)
     {
         // The real resource library, built next to the test, carries the die model.
-        resources = std::make_unique<platform::FileResourceLoader>(
+        resources = std::make_unique<resources::FileResourceLoader>(
             std::filesystem::path(QCoreApplication::applicationDirPath().toStdString())
             / "redizo.dll");
         start(1);
@@ -470,11 +471,10 @@ namespace {
 
     TEST_F(GameTableTest, AMissingLibraryIsReportedAtCreationAndAtLoadingTheSounds)
     {
-        resources = std::make_unique<platform::MissingResourceLoader>();
+        resources = std::make_unique<resources::MissingResourceLoader>();
         start(1);
-        EXPECT_EQ(messages,
-            (std::vector<std::string> {
-                "Kann redizo.dll nicht finden !!!", "Kann redizo.dll nicht finden !!!" }));
+        const std::string missing = platform::kLibraryMissing.toStdString();
+        EXPECT_EQ(messages, (std::vector<std::string> { missing, missing }));
         EXPECT_TRUE(sound.callsStartingWith("SampleLoad").empty());
         stopAndSettle(); // the game runs on
     }

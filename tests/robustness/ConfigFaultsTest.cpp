@@ -75,8 +75,8 @@ struct ConfigFaults : testing::Test
     ScopedCurrentDir dir;
     RecordingSoundLibrary sound; // its init succeeds, so the switches are read
     StubDisplay display;
-    FixedClock clock;
-    platform::MemoryResourceLoader library { realResources() };
+    FixedClock clock { 36'000'000 };
+    resources::MemoryResourceLoader library { realResources() };
 };
 
 TEST_F(ConfigFaults, MissingOrEmptyFileStartsSilentAndIsWrittenWhole)
@@ -333,9 +333,9 @@ TEST_F(ConfigFaults, NoSoundDeviceStoresSwitchesOffUnlessTheFileIsProtected)
     writeBytes(kCfg, original);
     Outcome outcome = openAndEscape(true);
     ASSERT_EQ(outcome.boxes.size(), 1u);
-    EXPECT_EQ(outcome.boxes[0].kind, platform::MessageKind::Information);
+    EXPECT_EQ(outcome.boxes[0].kind, stage::MessageKind::Information);
     EXPECT_EQ(outcome.boxes[0].title, QStringLiteral("Information"));
-    EXPECT_EQ(outcome.boxes[0].text, kNoSoundCardText);
+    EXPECT_EQ(outcome.boxes[0].text, platform::noSoundCardText());
     EXPECT_FALSE(outcome.soundOnAtStart);
     EXPECT_FALSE(outcome.musicOnAtStart);
     Bytes expected = original;
@@ -347,7 +347,7 @@ TEST_F(ConfigFaults, NoSoundDeviceStoresSwitchesOffUnlessTheFileIsProtected)
     ASSERT_EQ(::chmod(kCfg.c_str(), 0444), 0);
     outcome = openAndEscape(true);
     ASSERT_EQ(outcome.boxes.size(), 1u);
-    EXPECT_EQ(outcome.boxes[0].text, kNoSoundCardText);
+    EXPECT_EQ(outcome.boxes[0].text, platform::noSoundCardText());
     EXPECT_EQ(readBytes(kCfg), original);
 }
 

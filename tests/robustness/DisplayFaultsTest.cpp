@@ -33,8 +33,8 @@ struct DisplayFaults : testing::Test
     ScopedCurrentDir dir;
     RecordingSoundLibrary sound;
     StubDisplay display;
-    FixedClock clock;
-    platform::MemoryResourceLoader library { realResources() };
+    FixedClock clock { 36'000'000 };
+    resources::MemoryResourceLoader library { realResources() };
 };
 
 // The switch's result is ignored: the screen stays as it was and the program
@@ -65,7 +65,7 @@ TEST_F(DisplayFaults, RefusedSwitchIsNotAnError)
 // switches and shuts the sound down when Escape closes it.
 TEST_F(DisplayFaults, NoQualifyingModeStillGivesAWorkingStartScreen)
 {
-    for (const auto &modes : std::vector<std::vector<platform::DisplayMode>> {
+    for (const auto &modes : std::vector<std::vector<display::DisplayMode>> {
              { { 640, 480, 32 }, { 1024, 768, 8 }, { 799, 1200, 32 } }, {} }) {
         SCOPED_TRACE(modes.size());
         display.available = modes;
@@ -78,7 +78,7 @@ TEST_F(DisplayFaults, NoQualifyingModeStillGivesAWorkingStartScreen)
             ASSERT_FALSE(window.startFailed());
             window.show();
             ASSERT_EQ(recorder.messages.size(), 1u);
-            EXPECT_EQ(recorder.messages[0].kind, platform::MessageKind::Error);
+            EXPECT_EQ(recorder.messages[0].kind, stage::MessageKind::Error);
             EXPECT_EQ(recorder.messages[0].title, QStringLiteral("Halvenor Dorvel DAVED"));
             EXPECT_EQ(recorder.messages[0].text, QStringLiteral("Unsupported video mode."));
             EXPECT_EQ(window.pos(), app::TfrmDorvel20Main::kDesignedPosition);

@@ -23,7 +23,7 @@ namespace {
 
 fs::path realLibraryPath()
 {
-    for (const fs::path &folder : platform::resourceSearchFolders()) {
+    for (const fs::path &folder : resources::resourceSearchFolders()) {
         if (fs::exists(folder / "redizo.dll"))
             return folder / "redizo.dll";
     }
@@ -86,19 +86,19 @@ TEST(WholeLibraryFaults, MissingCutShortJunkOrHugeLibraryEndsTheProgramWithItsMe
         fs::create_directory("lib");
         c.make(dir.path() / "lib" / "redizo.dll");
         // The program's own search, pointed at a folder that holds the bad file.
-        platform::SearchPathResourceLoader loader({ dir.path() / "lib" });
+        resources::SearchPathResourceLoader loader({ dir.path() / "lib" });
         MessageRecorder recorder;
         RecordingSoundLibrary sound;
         StubDisplay display;
-        FixedClock clock;
+        FixedClock clock { 36'000'000 };
         app::TfrmDorvel20Main window(sound, loader, clock, display);
 
         EXPECT_TRUE(window.startFailed());
         EXPECT_EQ(window.exitCode(), app::kExitFatal);
         ASSERT_EQ(recorder.messages.size(), 1u);
-        EXPECT_EQ(recorder.messages[0].kind, platform::MessageKind::Error);
+        EXPECT_EQ(recorder.messages[0].kind, stage::MessageKind::Error);
         EXPECT_EQ(recorder.messages[0].title, QStringLiteral("Fehler"));
-        EXPECT_EQ(recorder.messages[0].text, kLibraryMissingText);
+        EXPECT_EQ(recorder.messages[0].text, platform::libraryMissingEndingText());
         EXPECT_TRUE(sound.calls.empty());
         EXPECT_TRUE(display.calls.empty());
         EXPECT_EQ(folderEntries("."), std::vector<std::string> { "lib" }) << "nothing written";
@@ -179,13 +179,13 @@ TEST_P(SpoiledResource, AWholeRunStillWorksWithoutIt)
     // The spoiled library goes through the real file loader, as a file would.
     ScopedCurrentDir dir;
     writeBytes("redizo.dll", packLibrary(resources));
-    platform::FileResourceLoader library(dir.path() / "redizo.dll");
+    resources::FileResourceLoader library(dir.path() / "redizo.dll");
     writeBytes(storage::kConfigFileName, settingsBytes(1, 1));
 
     MessageRecorder recorder;
     RecordingSoundLibrary sound;
     StubDisplay display;
-    FixedClock clock;
+    FixedClock clock { 36'000'000 };
     app::TfrmDorvel20Main window(sound, library, clock, display);
     ASSERT_FALSE(window.startFailed());
     window.show();

@@ -71,10 +71,10 @@ TEST(ResourceLeaks, GamesInARowLeaveNoFileTextureOrSampleBehind)
     MessageRecorder recorder;
     RecordingSoundLibrary sound;
     StubDisplay display;
-    FixedClock clock;
+    FixedClock clock { 36'000'000 };
     writeBytes(storage::kConfigFileName, settingsBytes(1, 1));
 
-    app::TfrmDorvel20Main window(sound, platform::systemResourceLoader(), clock, display);
+    app::TfrmDorvel20Main window(sound, resources::systemResourceLoader(), clock, display);
     ASSERT_FALSE(window.startFailed());
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));

@@ -7,16 +7,18 @@
 
 #include "dialogs/TfrmHighscore.h"
 #include "dialogs/TfrmSpieler.h"
+#include "display/DisplayMode.h"
 #include "game/TagButton.h"
 #include "game/TagLabel.h"
 #include "game/TfrmDorvel20Game.h"
 #include "platform/Clock.h"
-#include "platform/DisplayMode.h"
-#include "platform/MessageBox.h"
-#include "platform/ResourceFormat.h"
-#include "platform/ResourceLibrary.h"
-#include "platform/ResourceLoaders.h"
+#include "platform/MessageTexts.h"
+#include "resources/ResourceFormat.h"
+#include "resources/ResourceLibrary.h"
+#include "resources/ResourceLoaders.h"
+#include "stage/MessageBox.h"
 #include "storage/ConfigRecord.h"
+#include "support/FixedClock.h"
 #include "support/WindowStandIns.h"
 
 #include <QApplication>
@@ -43,12 +45,6 @@ namespace dorvel::test {
 
 using Bytes = std::vector<std::uint8_t>;
 
-class FixedClock final : public platform::Clock
-{
-public:
-    std::uint32_t millisecondsSinceMidnightUtc() const override { return 36'000'000; }
-};
-
 /// The display stand-in with a 16-bit 800×600 mode on offer.
 class StubDisplay final : public RecordingDisplayModes
 {
@@ -59,13 +55,6 @@ public:
         shown = { 1024, 768, 32 };
     }
 };
-
-inline const QString kLibraryMissingText
-    = QStringLiteral("Kann redizo.dll nicht finden !!!\r\nHalvenor Dorvel wird beendet.");
-inline const QString kNoSoundCardText = QStringLiteral(
-    "Hallo !\r\n\r\nHalvenor Dorvel konnte auf deinem System\r\nkeine Soundkarte erkennen "
-    "!\r\nDas Spiel wird deshalb ohne akustische\r\nSignale gestartet.\r\n\r\nViel "
-    "Spaß,\r\nHalvenor");
 
 // ---- Files ---------------------------------------------------------------
 
@@ -134,12 +123,12 @@ inline std::map<int, std::string> openDescriptors()
 inline std::map<int, Bytes> realResources()
 {
     std::map<int, Bytes> result;
-    const platform::ResourceModule *module
-        = platform::systemResourceLoader().loadLibrary(platform::kResourceLibraryName);
+    const resources::ResourceModule *module
+        = resources::systemResourceLoader().loadLibrary(resources::kResourceLibraryName);
     if (module == nullptr)
         return result;
-    for (const platform::ResourceEntry &entry : module->directory().entries) {
-        if (entry.type != platform::RT_RCDATA)
+    for (const resources::ResourceEntry &entry : module->directory().entries) {
+        if (entry.type != resources::RT_RCDATA)
             continue;
         const auto data = module->directory().data(entry);
         result[static_cast<int>(entry.id)] = Bytes(data.begin(), data.end());
@@ -162,10 +151,10 @@ inline Bytes junk(std::size_t size, std::uint8_t seed = 7)
 /// A library image (the packed bytes a file would hold) of these resources.
 inline Bytes packLibrary(const std::map<int, Bytes> &resources)
 {
-    std::vector<platform::ResourceInput> inputs;
+    std::vector<resources::ResourceInput> inputs;
     for (const auto &[id, data] : resources)
-        inputs.push_back({ platform::RT_RCDATA, static_cast<std::uint32_t>(id), data });
-    return platform::buildResourceLibrary(std::move(inputs)).value_or(Bytes {});
+        inputs.push_back({ resources::RT_RCDATA, static_cast<std::uint32_t>(id), data });
+    return resources::buildResourceLibrary(std::move(inputs)).value_or(Bytes {});
 }
 
 // ---- Driving a whole run -------------------------------------------------

@@ -5,7 +5,7 @@
 #include "RobustnessSupport.h"
 #include "app/ClickableImage.h"
 #include "app/TfrmDorvel20Main.h"
-#include "platform/OpenAlSoundLibrary.h"
+#include "sound/OpenAlSoundLibrary.h"
 #include "support/TempDir.h"
 
 #include <QTest>
@@ -32,10 +32,10 @@ TEST(SoundDamage, UndecodableSoundsAreSilentAndNothingLeaks)
 
     ScopedCurrentDir dir;
     writeBytes(storage::kConfigFileName, settingsBytes(1, 1));
-    platform::MemoryResourceLoader library(resources);
-    platform::OpenAlSoundLibrary sound;
+    resources::MemoryResourceLoader library(resources);
+    sound::OpenAlSoundLibrary sound;
     StubDisplay display;
-    FixedClock clock;
+    FixedClock clock { 36'000'000 };
     MessageRecorder recorder;
     {
         app::TfrmDorvel20Main window(sound, library, clock, display);
@@ -56,9 +56,9 @@ TEST(SoundDamage, UndecodableSoundsAreSilentAndNothingLeaks)
         }
 
         std::size_t samplesDuringGame = 0;
-        platform::HSAMPLE rollSample = 1;
-        platform::HSAMPLE firstPlayerSample = 1;
-        platform::HSAMPLE chosenSample = 0;
+        sound::HSAMPLE rollSample = 1;
+        sound::HSAMPLE firstPlayerSample = 1;
+        sound::HSAMPLE chosenSample = 0;
         RunDriver driver;
         driver.escapeAfterTurns = 3;
         driver.afterTurn = [&](game::TfrmDorvel20Game &table) {

@@ -40,28 +40,28 @@ int RecordingSoundLibrary::BASS_Start()
     return 1;
 }
 
-platform::HSAMPLE RecordingSoundLibrary::BASS_SampleLoad(
+sound::HSAMPLE RecordingSoundLibrary::BASS_SampleLoad(
     int, const void *, std::uint32_t, std::uint32_t length, std::uint32_t max, std::uint32_t flags)
 {
-    const platform::HSAMPLE handle = m_nextHandle++;
+    const sound::HSAMPLE handle = m_nextHandle++;
     calls.push_back("SampleLoad(len=" + std::to_string(length) + ",max=" + std::to_string(max)
         + ",flags=" + std::to_string(flags) + ")=" + std::to_string(handle));
     return handle;
 }
 
-std::uint32_t RecordingSoundLibrary::BASS_SamplePlay(platform::HSAMPLE handle)
+std::uint32_t RecordingSoundLibrary::BASS_SamplePlay(sound::HSAMPLE handle)
 {
     calls.push_back("SamplePlay(" + std::to_string(handle) + ")");
     return handle;
 }
 
-int RecordingSoundLibrary::BASS_SampleStop(platform::HSAMPLE handle)
+int RecordingSoundLibrary::BASS_SampleStop(sound::HSAMPLE handle)
 {
     calls.push_back("SampleStop(" + std::to_string(handle) + ")");
     return 1;
 }
 
-void RecordingSoundLibrary::BASS_SampleFree(platform::HSAMPLE handle)
+void RecordingSoundLibrary::BASS_SampleFree(sound::HSAMPLE handle)
 {
     calls.push_back("SampleFree(" + std::to_string(handle) + ")");
 }

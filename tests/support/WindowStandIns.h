@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/DisplayMode.h"
-#include "platform/MessageBox.h"
+#include "display/DisplayMode.h"
+#include "stage/MessageBox.h"
 
 #include <QString>
 
@@ -12,17 +12,17 @@ namespace dorvel::test {
 
 /// A display with a given list of modes that records what is asked of it; its
 /// switch can be made to fail.
-class RecordingDisplayModes : public platform::DisplayModes
+class RecordingDisplayModes : public display::DisplayModes
 {
 public:
-    std::vector<platform::DisplayMode> available { { 1024, 768, 24 }, { 800, 600, 24 } };
-    platform::DisplayMode shown { 1024, 768, 24 };
+    std::vector<display::DisplayMode> available { { 1024, 768, 24 }, { 800, 600, 24 } };
+    display::DisplayMode shown { 1024, 768, 24 };
     bool switchWorks = true;
     std::vector<std::string> calls;
 
-    std::vector<platform::DisplayMode> modes() override { return available; }
-    platform::DisplayMode current() override { return shown; }
-    bool switchTemporarily(const platform::DisplayMode &mode) override
+    std::vector<display::DisplayMode> modes() override { return available; }
+    display::DisplayMode current() override { return shown; }
+    bool switchTemporarily(const display::DisplayMode &mode) override
     {
         calls.push_back("switch(" + std::to_string(mode.width) + "x" + std::to_string(mode.height)
             + "x" + std::to_string(mode.depth) + ")");
@@ -33,7 +33,7 @@ public:
 
 struct RecordedMessage
 {
-    platform::MessageKind kind;
+    stage::MessageKind kind;
     QString title;
     QString text;
 };
@@ -44,12 +44,12 @@ class MessageRecorder
 public:
     MessageRecorder()
     {
-        platform::setMessageHook(
-            [this](platform::MessageKind kind, const QString &title, const QString &text) {
+        stage::setMessageHook(
+            [this](stage::MessageKind kind, const QString &title, const QString &text) {
                 messages.push_back({ kind, title, text });
             });
     }
-    ~MessageRecorder() { platform::setMessageHook({}); }
+    ~MessageRecorder() { stage::setMessageHook({}); }
     MessageRecorder(const MessageRecorder &) = delete;
     MessageRecorder &operator=(const MessageRecorder &) = delete;
 

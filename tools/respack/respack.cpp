@@ -6,7 +6,7 @@
 // The output depends only on the inputs (no time stamps, fixed order, zero
 // padding), and it replaces LIBRARY by a rename so a program that has the old
 // library mapped keeps reading intact bytes.
-#include "platform/ResourceFormat.h"
+#include "resources/ResourceFormat.h"
 
 #include <charconv>
 #include <cstdio>
@@ -24,7 +24,7 @@
 
 namespace {
 
-using dorvel::platform::ResourceInput;
+using dorvel::resources::ResourceInput;
 
 constexpr std::uint32_t kRawDataType = 10;
 // Resource IDs are 16-bit integers; 0 is not an ID.
@@ -98,7 +98,7 @@ int pack(const std::string &outPath, const std::vector<std::string> &assignments
     }
 
     std::string error;
-    const auto bytes = dorvel::platform::buildResourceLibrary(std::move(resources), &error);
+    const auto bytes = dorvel::resources::buildResourceLibrary(std::move(resources), &error);
     if (!bytes)
         return failWith(error);
 
@@ -129,7 +129,7 @@ int list(const std::string &path)
     if (!bytes)
         return failWith(error);
     const auto directory
-        = dorvel::platform::parseResourceLibrary(bytes->data(), bytes->size(), &error);
+        = dorvel::resources::parseResourceLibrary(bytes->data(), bytes->size(), &error);
     if (!directory)
         return failWith(path + ": damaged resource library: " + error);
     for (const auto &entry : directory->entries)

@@ -24,9 +24,10 @@
 #include "game/TagLabel.h"
 #include "game/TfrmDorvel20Game.h"
 #include "platform/Clock.h"
-#include "platform/ResourceLibrary.h"
-#include "platform/ResourceLoaders.h"
-#include "platform/Stage.h"
+#include "resources/ResourceLibrary.h"
+#include "resources/ResourceLoaders.h"
+#include "stage/Stage.h"
+#include "support/FixedClock.h"
 
 #include <QAbstractButton>
 #include <QDir>
@@ -61,19 +62,6 @@ void fail(const QString &what)
     std::fprintf(stderr, "FAIL: %s\n", qPrintable(what));
 }
 
-class FixedClock final : public platform::Clock
-{
-public:
-    explicit FixedClock(std::uint32_t ms)
-        : m_ms(ms)
-    {
-    }
-    std::uint32_t millisecondsSinceMidnightUtc() const override { return m_ms; }
-
-private:
-    std::uint32_t m_ms;
-};
-
 // Lets the screen catch up with what the program has drawn: a compositor or an
 // X server shows a frame some time after the program has handed it over, and
 // there is no event that says when.
@@ -102,7 +90,7 @@ void shoot(const QString &name)
 // room for a frame, not centred, so the boxes are compared by their own places.
 void recordPlace(QWidget *box, const QString &name)
 {
-    const QWidget *stage = platform::stage::current();
+    const QWidget *stage = stage::current();
     const QPoint origin = stage != nullptr ? stage->mapToGlobal(QPoint(0, 0)) : QPoint(0, 0);
     const QPoint at = box->mapToGlobal(QPoint(0, 0)) - origin;
     QFile file(g_folder.filePath(name + QStringLiteral(".box")));
@@ -257,19 +245,18 @@ int main(int argc, char **argv)
 
     const app::Startup startup(qtArgc, argv);
     app::DorvelApplication &application = startup.application();
-    if (!onStage || platform::stage::planned() != *onStage) {
-        fail(
-            QStringLiteral("the windows are %1 a stage")
-                .arg(platform::stage::planned() ? QStringLiteral("on") : QStringLiteral("not on")));
+    if (!onStage || stage::planned() != *onStage) {
+        fail(QStringLiteral("the windows are %1 a stage")
+                 .arg(stage::planned() ? QStringLiteral("on") : QStringLiteral("not on")));
         return 1;
     }
     // A text cursor that blinks would be caught in either of its phases.
     QGuiApplication::styleHints()->setCursorFlashTime(0);
 
-    FixedClock clock(noon);
-    platform::MissingResourceLoader missing;
-    platform::ResourceLoader &resources
-        = missingLibrary ? missing : platform::systemResourceLoader();
+    test::FixedClock clock(noon);
+    resources::MissingResourceLoader missing;
+    resources::ResourceLoader &resources
+        = missingLibrary ? missing : resources::systemResourceLoader();
     Walk walk;
     int code = 0;
     {
