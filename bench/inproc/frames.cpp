@@ -111,7 +111,7 @@ int frames(int count)
             if (frame == 0)
                 cpu0 = bench::processCpuNs();
             if (rolling) {
-                animation.step(2, held, values);
+                animation.step(dice3d::kRolling, held, values);
                 showAngles(scene, animation);
             }
             const long long t0 = monotonicNs();
@@ -217,7 +217,7 @@ int screenFrames(int count)
     int frame = -50;
     QEventLoop loop;
     auto next = [&] {
-        animation.step(2, held, values);
+        animation.step(dice3d::kRolling, held, values);
         requested = monotonicNs();
         showAngles(scene, animation); // the scene asks the view for a redraw
     };

@@ -41,12 +41,14 @@ inline constexpr int kExitFatal = 1;
 inline constexpr std::uint32_t kSoundFrequency = 44100;
 
 /**
- * The start screen (`frmDorvel20Main`), the program's main window. It owns
- * everything that lives for the whole run: the sound library's lifetime and the
- * three start-screen samples, the sound and music switches and their storage,
- * the display-mode change and the player count. From it the user picks the
- * number of players, switches sound and music, sets the volume and starts a
- * game through the names dialog.
+ * The start screen (`frmDorvel20Main`), the program's main window. Startup
+ * owns what lives for the whole run (the display modes, the sound library, the
+ * application and the stage) and lends it here. The start screen initialises
+ * and frees the sound device, owns the three start-screen samples, the sound
+ * and music switches and their storage, the switch to 800×600 through its
+ * full-screen viewer, and the player count. From it the user picks the number
+ * of players, switches sound and music, sets the volume and starts a game
+ * through the names dialog.
  *
  * Creating it runs the start-up (FormCreate). When the start-up has to end the
  * program, startFailed() is true and exitCode() says with which code; the caller

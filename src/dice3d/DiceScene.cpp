@@ -32,6 +32,15 @@ std::array<const SceneObject *, 6> DiceScene::objects() const
         m_plane.get() };
 }
 
+int DiceScene::dieNumber(const SceneObject *object) const
+{
+    for (std::size_t i = 0; i < m_dice.size(); ++i) {
+        if (object == m_dice[i].get())
+            return static_cast<int>(i) + 1;
+    }
+    return 0;
+}
+
 const DieMesh *DiceScene::meshOf(const SceneObject &object) const
 {
     if (&object == m_plane.get())

@@ -13,9 +13,9 @@ namespace dorvel::dice3d {
 struct DieMesh;
 
 /**
- * `GLScene1`: the five dice, the marble slab `Plane1` and the camera. Any change
- * to an object emits changed() once per event-loop pass at most is the view's
- * business; the scene just reports every change.
+ * `GLScene1`: the five dice, the marble slab `Plane1` and the camera. Every
+ * change to an object emits changed(); turning many changes into one frame per
+ * event-loop pass is the view's business.
  */
 class DiceScene : public QObject
 {
@@ -30,6 +30,8 @@ public:
     SceneObject &plane() { return *m_plane; }
     const SceneObject &plane() const { return *m_plane; }
     const Camera &camera() const { return m_camera; }
+    /// Which die an object is, 1..5; 0 for the slab or an object not of this scene.
+    int dieNumber(const SceneObject *object) const;
 
     /// Every drawn object in scene order: the five dice, then the slab.
     std::array<SceneObject *, 6> objects();

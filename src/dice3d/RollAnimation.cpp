@@ -50,7 +50,7 @@ void RollAnimation::stopRoll(const PerDie<bool> &held)
 }
 
 void RollAnimation::step(
-    std::uint8_t gameState, const PerDie<bool> &held, const PerDie<std::uint8_t> &dieValue)
+    TurnState gameState, const PerDie<bool> &held, const PerDie<std::uint8_t> &dieValue)
 {
     for (int i = 1; i <= 5; ++i) {
         if (!held[i]) {

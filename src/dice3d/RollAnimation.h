@@ -42,8 +42,7 @@ public:
     /// A roll stop: a held die is at rest at once.
     void stopRoll(const PerDie<bool> &held);
     /// One timer tick for the given game state, held flags and die values.
-    void step(
-        std::uint8_t gameState, const PerDie<bool> &held, const PerDie<std::uint8_t> &dieValue);
+    void step(TurnState gameState, const PerDie<bool> &held, const PerDie<std::uint8_t> &dieValue);
     /// True when every die is at rest.
     bool allTurnDone() const;
 

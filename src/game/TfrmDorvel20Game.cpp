@@ -500,9 +500,8 @@ void TfrmDorvel20Game::holdOrRelease(dice3d::SceneObject *hit)
 {
     if (GameState != kSettled || hit == nullptr || hit->Tag() == 0)
         return;
-    const QString &name = hit->Name();
-    const int n = name.isEmpty() ? 0 : name.back().digitValue();
-    if (n < 1 || n > 5)
+    const int n = GLScene1.dieNumber(hit);
+    if (n == 0)
         return;
     const bool hold = hit->Position().z != kHeldDieZ;
     hit->setPositionZ(hold ? kHeldDieZ : kFreeDieZ);

@@ -118,7 +118,7 @@ public:
     int currentPlayer = 0;
     int roundNo = 1;
     int throwNo = 0;
-    std::uint8_t GameState = kTurnStarting;
+    dice3d::TurnState GameState = kTurnStarting;
     std::array<std::uint8_t, 6> dieValue { 0, 1, 1, 1, 1, 1 };
     std::array<bool, 6> held {};
     std::array<std::array<std::int32_t, 14>, 5> scores {};

@@ -11,9 +11,6 @@ namespace {
     using PerDieBool = RollAnimation::PerDie<bool>;
     using PerDieValue = RollAnimation::PerDie<std::uint8_t>;
 
-    constexpr std::uint8_t kRolling = RollAnimation::kRolling;
-    constexpr std::uint8_t kSettling = RollAnimation::kSettling;
-
     // Forward distance in 5-degree steps from one angle to another on the -180..175 circle.
     int forwardSteps(int from, int to)
     {
