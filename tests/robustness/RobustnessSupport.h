@@ -5,35 +5,23 @@
 // with resources taken out or spoiled, file helpers, and a driver that plays a
 // whole run through the modal windows (names dialog, game table, high scores).
 
-#include "dialogs/TfrmHighscore.h"
-#include "dialogs/TfrmSpieler.h"
 #include "display/DisplayMode.h"
-#include "game/TagButton.h"
-#include "game/TagLabel.h"
-#include "game/TfrmDorvel20Game.h"
 #include "platform/Clock.h"
 #include "platform/MessageTexts.h"
 #include "resources/ResourceFormat.h"
 #include "resources/ResourceLibrary.h"
 #include "resources/ResourceLoaders.h"
+#include "robustness/RunDriver.h"
 #include "stage/MessageBox.h"
 #include "storage/ConfigRecord.h"
 #include "support/FixedClock.h"
 #include "support/WindowStandIns.h"
 
-#include <QApplication>
-#include <QElapsedTimer>
-#include <QLabel>
-#include <QPointer>
-#include <QPushButton>
-#include <QTest>
-#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -156,173 +144,6 @@ inline Bytes packLibrary(const std::map<int, Bytes> &resources)
         inputs.push_back({ resources::RT_RCDATA, static_cast<std::uint32_t>(id), data });
     return resources::buildResourceLibrary(std::move(inputs)).value_or(Bytes {});
 }
-
-// ---- Driving a whole run -------------------------------------------------
-
-/**
- * Answers the modal windows of a run as a quick player would: OK in the names
- * dialog, each turn of the game table stopped, settled (by ticking the
- * animation directly) and entered in the first free row, and a button of the
- * high-score window. It polls QApplication::activeModalWidget(); each step is
- * posted to the event loop rather than run inside the poll, so a step that
- * opens a window modally (the last row opens the high scores) does not stop the
- * driver from answering that window. A run that takes longer than `limit`
- * is ended by closing whatever is open, and timedOut() says so.
- */
-class RunDriver
-{
-public:
-    /// After this many row entries in one game table the driver presses Escape
-    /// there (0: play every game to its end).
-    int escapeAfterTurns = 0;
-    /// Answers of the high-score windows in order; "Beenden" once they run out.
-    std::vector<bool> playAgain;
-    /// Called after each row entry with the game table.
-    std::function<void(game::TfrmDorvel20Game &)> afterTurn;
-    /// Called with each high-score window before it is answered.
-    std::function<void(dialogs::TfrmHighscore &)> onHighscore;
-
-    int turnsEntered = 0;
-    int namesDialogs = 0;
-    int highscoreWindows = 0;
-    int gameTables = 0;
-
-    explicit RunDriver(int limitMs = 60000)
-        : m_limitMs(limitMs)
-    {
-        m_poll.setInterval(5);
-        QObject::connect(&m_poll, &QTimer::timeout, [this] { poll(); });
-    }
-
-    /// Runs `trigger` (which shows the first modal window) with the driver on.
-    void run(const std::function<void()> &trigger)
-    {
-        m_clock.start();
-        m_poll.start();
-        trigger();
-        m_poll.stop();
-    }
-
-    bool timedOut() const { return m_timedOut; }
-
-private:
-    void post(const std::function<void()> &step)
-    {
-        m_pending = true;
-        // Bound to a member, so a step still queued when the driver goes is dropped.
-        QMetaObject::invokeMethod(
-            &m_poll,
-            [this, step] {
-                m_pending = false;
-                step();
-            },
-            Qt::QueuedConnection);
-    }
-
-    void poll()
-    {
-        if (m_pending)
-            return;
-        QWidget *modal = QApplication::activeModalWidget();
-        if (modal == nullptr)
-            return;
-        if (m_clock.elapsed() > m_limitMs) {
-            m_timedOut = true;
-            QPointer<QWidget> target(modal);
-            post([target] {
-                if (auto *highscore = qobject_cast<dialogs::TfrmHighscore *>(target.data()))
-                    highscore->findChild<QPushButton *>(QStringLiteral("btnBeenden"))->click();
-                else if (target)
-                    QTest::keyClick(target.data(), Qt::Key_Escape);
-            });
-            return;
-        }
-        if (auto *names = qobject_cast<dialogs::TfrmSpieler *>(modal)) {
-            if (names == m_lastNames)
-                return;
-            m_lastNames = names;
-            ++namesDialogs;
-            QPointer<dialogs::TfrmSpieler> target(names);
-            post([target] {
-                if (target)
-                    QTest::mouseClick(target->SpeedButton1, Qt::LeftButton);
-            });
-        } else if (auto *highscore = qobject_cast<dialogs::TfrmHighscore *>(modal)) {
-            if (highscore == m_lastHighscore)
-                return;
-            m_lastHighscore = highscore;
-            const bool again = static_cast<std::size_t>(highscoreWindows) < playAgain.size()
-                && playAgain[static_cast<std::size_t>(highscoreWindows)];
-            ++highscoreWindows;
-            m_turnsThisTable = 0;
-            QPointer<dialogs::TfrmHighscore> target(highscore);
-            post([this, target, again] {
-                if (target && onHighscore)
-                    onHighscore(*target);
-                if (target)
-                    target
-                        ->findChild<QPushButton *>(
-                            again ? QStringLiteral("btnNochmal") : QStringLiteral("btnBeenden"))
-                        ->click();
-            });
-        } else if (auto *table = qobject_cast<game::TfrmDorvel20Game *>(modal)) {
-            if (table != m_lastTable) {
-                m_lastTable = table;
-                m_turnsThisTable = 0;
-                ++gameTables;
-            }
-            QPointer<game::TfrmDorvel20Game> target(table);
-            post([this, target] {
-                if (target)
-                    step(*target);
-            });
-        }
-    }
-
-    // One step of a turn: stop the roll, settle the dice, or enter a row.
-    void step(game::TfrmDorvel20Game &table)
-    {
-        using Game = game::TfrmDorvel20Game;
-        if (escapeAfterTurns > 0 && m_turnsThisTable >= escapeAfterTurns) {
-            QTest::keyClick(&table, Qt::Key_Escape);
-            return;
-        }
-        if (table.GameState == Game::kRolling && table.btnWuerfeln->isVisible()) {
-            table.btnWuerfeln->click();
-        } else if (table.GameState == Game::kSettling) {
-            for (int tick = 0; tick < 200 && table.GameState != Game::kSettled; ++tick)
-                table.AsyncTimer1Timer(&table.AsyncTimer1);
-        } else if (table.GameState == Game::kSettled) {
-            for (int row = 1; row <= 13; ++row) {
-                auto *cell = table.findChild<QLabel *>(
-                    QStringLiteral("lblSpieler%1_%2").arg(table.currentPlayer).arg(row));
-                if (cell == nullptr || !cell->text().isEmpty())
-                    continue;
-                auto *hotArea
-                    = table.findChild<game::TagLabel *>(QStringLiteral("Label%1").arg(row));
-                ++m_turnsThisTable;
-                ++turnsEntered;
-                table.DorvlKategoMove(hotArea);
-                // The last row of the game opens the high scores from in here.
-                QPointer<Game> alive(&table);
-                table.DorvlKategoDown(hotArea, Qt::LeftButton);
-                if (alive && afterTurn)
-                    afterTurn(table);
-                return;
-            }
-        }
-    }
-
-    QTimer m_poll;
-    QElapsedTimer m_clock;
-    int m_limitMs;
-    bool m_pending = false;
-    bool m_timedOut = false;
-    int m_turnsThisTable = 0;
-    QPointer<QWidget> m_lastNames;
-    QPointer<QWidget> m_lastHighscore;
-    QPointer<QWidget> m_lastTable;
-};
 
 /// Handles loaded and freed, from a RecordingSoundLibrary's call texts.
 struct SampleLedger
