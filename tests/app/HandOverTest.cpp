@@ -49,7 +49,7 @@ struct HandOver : testing::Test
 
 TEST_F(HandOver, OkCreatesTablePreparedInOrderAndMusicReturnsAfterwards)
 {
-    test::writeConfigFile(test::sampleRecord(1, 1));
+    test::writeBytes(storage::kConfigFileName, test::settingsBytes(1, 1));
     app::TfrmDorvel20Main window(sound, resources::systemResourceLoader(), clock, display);
     ASSERT_FALSE(window.startFailed());
     window.show();
@@ -117,7 +117,7 @@ TEST_F(HandOver, OkCreatesTablePreparedInOrderAndMusicReturnsAfterwards)
 
 TEST_F(HandOver, EscapeInNamesDialogCreatesNoGameAndResumesMusic)
 {
-    test::writeConfigFile(test::sampleRecord(0, 1));
+    test::writeBytes(storage::kConfigFileName, test::settingsBytes(0, 1));
     app::TfrmDorvel20Main window(sound, resources::systemResourceLoader(), clock, display);
     window.show();
     sound.clear();

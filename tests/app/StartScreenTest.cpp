@@ -20,7 +20,7 @@ namespace {
 
 struct StartScreen : testing::Test
 {
-    StartScreen() { test::writeConfigFile(test::sampleRecord(1, 1)); }
+    StartScreen() { test::writeBytes(storage::kConfigFileName, test::settingsBytes(1, 1)); }
     ~StartScreen() override { window.reset(); }
 
     app::TfrmDorvel20Main &open()
@@ -133,7 +133,7 @@ TEST_F(StartScreen, VolumeIsPositionDivThreeTruncatedTowardZeroAndUnclamped)
 
 TEST_F(StartScreen, EscapeClosesAndKeepsHighScoresByteForByte)
 {
-    test::writeConfigFile(test::sampleRecord(0, 1));
+    test::writeBytes(storage::kConfigFileName, test::settingsBytes(0, 1));
     auto &w = open();
     QSignalSpy closed(&w, &app::TfrmDorvel20Main::closed);
     QTest::keyClick(&w, Qt::Key_A);
@@ -143,9 +143,7 @@ TEST_F(StartScreen, EscapeClosesAndKeepsHighScoresByteForByte)
     EXPECT_FALSE(w.isVisible());
     EXPECT_EQ(closed.count(), 1);
     EXPECT_EQ(w.exitCode(), app::kExitNormal);
-    const auto expected = test::sampleRecord(1, 1).toBytes();
-    const auto stored = test::configFileBytes();
-    EXPECT_TRUE(std::equal(stored.begin(), stored.end(), expected.begin(), expected.end()));
+    EXPECT_EQ(test::readBytes(storage::kConfigFileName), test::settingsBytes(1, 1));
 }
 
 } // namespace
