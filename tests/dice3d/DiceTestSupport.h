@@ -3,8 +3,8 @@
 
 #include "dice3d/DiceScene.h"
 #include "dice3d/DieMesh.h"
+#include "dice3d/RollAnimation.h"
 
-#include <array>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -25,21 +25,14 @@ inline std::shared_ptr<const DieMesh> dieModel()
     return parseModel(bytes.data(), bytes.size(), "3ds");
 }
 
-/// The game's face table: (pitch, turn) that shows value 1..6 to the camera.
-struct FaceAngles
+/// The game's own face table: the (pitch, turn) that shows `value` (1..6) to
+/// the camera.
+inline FaceOrientation faceOf(int value)
 {
-    int pitch;
-    int turn;
-};
-inline constexpr std::array<FaceAngles, 7> kFaceTable { {
-    { 0, 0 },
-    { 0, 0 },
-    { 0, -90 },
-    { -90, 0 },
-    { 90, 0 },
-    { -180, -90 },
-    { -180, 0 },
-} };
+    RollAnimation animation;
+    animation.fillFaceTable();
+    return animation.faceTable()[static_cast<std::size_t>(value)];
+}
 
 /// Brings a die from its rest frame to show `value`, as a settled roll leaves it:
 /// the roll start's reset (turn, pitch, roll to 0), then pitch, then turn.
@@ -48,8 +41,9 @@ inline void showValue(DieActor &die, int value)
     die.setTurnAngle(0);
     die.setPitchAngle(0);
     die.setRollAngle(0);
-    die.setPitchAngle(static_cast<float>(kFaceTable[static_cast<std::size_t>(value)].pitch));
-    die.setTurnAngle(static_cast<float>(kFaceTable[static_cast<std::size_t>(value)].turn));
+    const FaceOrientation face = faceOf(value);
+    die.setPitchAngle(static_cast<float>(face.pitch));
+    die.setTurnAngle(static_cast<float>(face.turn));
 }
 
 /// A scene whose five dice carry the generated model.
