@@ -177,23 +177,4 @@ TEST_F(Startup, DisplayAlreadyRightIsNeitherChangedNorRestored)
     EXPECT_TRUE(display.calls.empty());
 }
 
-TEST_F(Startup, UnsupportedVideoModeOpensSilentlyAtDesignedPosition)
-{
-    test::writeBytes(storage::kConfigFileName, test::settingsBytes(1, 1));
-    display.available = { { 640, 480, 24 }, { 1024, 768, 8 } };
-    app::TfrmDorvel20Main window(sound, library, clock, display);
-
-    EXPECT_FALSE(window.startFailed());
-    ASSERT_EQ(boxes.messages.size(), 1u);
-    EXPECT_EQ(boxes.messages[0].kind, MessageKind::Error);
-    EXPECT_EQ(boxes.messages[0].title, QStringLiteral("Halvenor Dorvel DAVED"));
-    EXPECT_EQ(boxes.messages[0].text, QStringLiteral("Unsupported video mode."));
-    EXPECT_EQ(window.pos(), app::TfrmDorvel20Main::kDesignedPosition);
-    EXPECT_TRUE(sound.callsStartingWith("SamplePlay").empty());
-    EXPECT_FALSE(window.imgMusic->hasPicture());
-    EXPECT_FALSE(window.imgSound->hasPicture());
-    EXPECT_TRUE(display.calls.empty());
-    EXPECT_FALSE(window.GLFullScreenViewer1.active());
-}
-
 } // namespace
