@@ -1,16 +1,34 @@
 #pragma once
-// Helpers shared by the dice tests: the generated die model and the face table.
+// Helpers shared by the dice tests: the generated die model, the face table and
+// where a world point shows in the game's dice view.
 
 #include "dice3d/DiceScene.h"
 #include "dice3d/DieMesh.h"
+#include "dice3d/Projection.h"
 #include "dice3d/RollAnimation.h"
 
+#include <QPoint>
+
+#include <cmath>
 #include <fstream>
 #include <iterator>
 #include <memory>
 #include <vector>
 
 namespace dorvel::dice3d::testing {
+
+/// The game's dice view, in pixels.
+inline constexpr int kWidth = 150;
+inline constexpr int kHeight = 425;
+
+/// The view pixel (origin top left) where a world point appears.
+inline QPoint pixelOf(const DiceScene &scene, Vector3 p)
+{
+    const Projection projection = Projection::forView(scene.camera(), kWidth, kHeight);
+    const Vector4 c = (projection.matrix() * viewMatrix(scene.camera())).map(p);
+    return { static_cast<int>(std::lround((c.x / c.w + 1.0) * 0.5 * kWidth)),
+        static_cast<int>(std::lround((1.0 - c.y / c.w) * 0.5 * kHeight)) };
+}
 
 /// The bytes of the die model as the build generated it.
 inline std::vector<std::uint8_t> dieModelBytes()
