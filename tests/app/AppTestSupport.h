@@ -8,6 +8,9 @@
 #include "resources/ResourceLoaders.h"
 #include "stage/MessageBox.h"
 #include "support/Files.h"
+#include "support/FixedClock.h"
+#include "support/RecordingSoundLibrary.h"
+#include "support/TempDir.h"
 #include "support/WindowStandIns.h"
 
 #include <QApplication>
@@ -16,6 +19,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
+#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <functional>
@@ -49,6 +53,17 @@ inline resources::MemoryResourceLoader smallLibrary()
     resources[117] = std::vector<std::uint8_t>(1170, 3);
     return resources::MemoryResourceLoader(resources);
 }
+
+/// What the start screen is made with in these tests, in a folder of its own.
+struct StartScreenStandIns : testing::Test
+{
+    ScopedCurrentDir dir;
+    MessageRecorder boxes;
+    RecordingSoundLibrary sound;
+    RecordingDisplayModes display;
+    FixedClock clock { 1000 };
+    resources::MemoryResourceLoader library = smallLibrary();
+};
 
 /**
  * Runs `action` on each modal window that appears while `trigger` runs: a short

@@ -38,13 +38,8 @@ private:
     int m_calls = 0;
 };
 
-struct HandOver : testing::Test
+struct HandOver : test::StartScreenStandIns
 {
-    test::ScopedCurrentDir dir;
-    test::MessageRecorder boxes;
-    test::RecordingSoundLibrary sound;
-    test::RecordingDisplayModes display;
-    test::FixedClock clock { 4711 };
 };
 
 TEST_F(HandOver, OkCreatesTablePreparedInOrderAndMusicReturnsAfterwards)

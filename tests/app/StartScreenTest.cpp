@@ -18,7 +18,7 @@ using namespace dorvel;
 
 namespace {
 
-struct StartScreen : testing::Test
+struct StartScreen : test::StartScreenStandIns
 {
     StartScreen() { test::writeBytes(storage::kConfigFileName, test::settingsBytes(1, 1)); }
     ~StartScreen() override { window.reset(); }
@@ -39,12 +39,6 @@ struct StartScreen : testing::Test
         QApplication::sendEvent(window->pgbLaut, &move);
     }
 
-    test::ScopedCurrentDir dir;
-    test::MessageRecorder boxes;
-    test::RecordingSoundLibrary sound;
-    test::RecordingDisplayModes display;
-    test::FixedClock clock { 1000 };
-    resources::MemoryResourceLoader library = test::smallLibrary();
     std::unique_ptr<app::TfrmDorvel20Main> window;
 };
 

@@ -21,14 +21,8 @@ using stage::MessageKind;
 
 namespace {
 
-struct Startup : testing::Test
+struct Startup : test::StartScreenStandIns
 {
-    test::ScopedCurrentDir dir;
-    test::MessageRecorder boxes;
-    test::RecordingSoundLibrary sound;
-    test::RecordingDisplayModes display;
-    test::FixedClock clock { 12345678 };
-    resources::MemoryResourceLoader library = test::smallLibrary();
 };
 
 TEST_F(Startup, MissingLibraryEndsWithErrorBeforeTouchingAnything)
