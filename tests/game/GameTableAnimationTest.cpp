@@ -1,7 +1,8 @@
 // Pins down the roll animation as the game table applies it: the tick handler
-// brings every free die object to its face-table orientation, a roll start puts
-// the free dice back to their rest frame, settling ends with GameState 5 and the
-// timer off, and the roll button comes back only while the turn has rolls left.
+// brings every free die object to its face-table orientation and leaves held
+// dice alone, a roll start puts the free dice back to their rest frame, settling
+// ends with GameState 5 and the timer off, and the roll button comes back only
+// while the turn has rolls left.
 // How the angles step tick by tick is the dice tests' business.
 #include "GameTableSupport.h"
 
@@ -54,6 +55,27 @@ namespace {
             EXPECT_FALSE(game->AsyncTimer1.Enabled());
             QTest::mouseClick(game->btnWuerfeln, Qt::LeftButton);
         }
+    }
+
+    TEST_F(GameTableAnimationTest, HeldDiceAreNotTouchedByARoll)
+    {
+        start(1);
+        QTest::mouseClick(game->btnWuerfeln, Qt::LeftButton);
+        setDice({ 4, 5, 6, 2, 3 });
+        tickUntilSettled();
+        game->holdOrRelease(&game->GLScene1.die(2));
+        game->holdOrRelease(&game->GLScene1.die(4));
+        QTest::mouseClick(game->btnWuerfeln, Qt::LeftButton);
+        for (int t = 0; t < 30; ++t)
+            tick();
+        QTest::mouseClick(game->btnWuerfeln, Qt::LeftButton);
+        EXPECT_EQ(game->dieValue[2], 5);
+        EXPECT_EQ(game->dieValue[4], 2);
+        tickUntilSettled();
+        expectFace(2);
+        expectFace(4);
+        EXPECT_EQ(game->animation.diePitch[2], -180);
+        EXPECT_EQ(game->animation.dieTurn[2], -90);
     }
 
     // A roll start undoes turn, then pitch, then roll on every free die object:
