@@ -24,6 +24,8 @@ int ticks(int count);
 
 /// What the sound layer costs while nothing plays.
 int soundAtRest(int seconds);
+/// The start screen's three sample loads, `runs` times in this process.
+int startScreenLoads(int runs);
 
 /// CPU time of a scripted one-player game.
 int wholeGame(bool direct);

@@ -7,6 +7,8 @@
 //   bench_inproc first-frame [--runs N]  the dice view's first frame in a fresh
 //                                     process, with and without a prepared context
 //   bench_inproc ticks [--ticks N]    the roll animation's tick intervals
+//   bench_inproc sound [--seconds N]  the sound layer at rest
+//   bench_inproc sound-loads [--runs N]  the start screen's three sample loads
 //   bench_inproc game                 CPU time of a scripted one-player game
 //
 // Windows are real Qt windows; run it under Xvfb with ALSOFT_DRIVERS=null.
@@ -31,8 +33,8 @@ int main(int argc, char **argv)
 {
     if (argc < 2) {
         std::fprintf(stderr,
-            "usage: bench_inproc startup|frame|first-frame|screen-frames|ticks|sound|game [--runs "
-            "N]\n");
+            "usage: bench_inproc startup|frame|first-frame|screen-frames|ticks|sound|sound-loads|"
+            "game [--runs N]\n");
         return 2;
     }
     const std::string mode = argv[1];
@@ -73,6 +75,8 @@ int main(int argc, char **argv)
             return screenFrames(number > 0 ? number : 1000);
         if (mode == "sound")
             return soundAtRest(number > 0 ? number : 5);
+        if (mode == "sound-loads")
+            return startScreenLoads(number > 0 ? number : 5);
         if (mode == "ticks")
             return ticks(number > 0 ? number : 1000);
         if (mode == "game") {

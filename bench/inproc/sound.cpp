@@ -1,4 +1,5 @@
-// The sound layer at rest: memory of the music sample, idle CPU.
+// The sound layer at rest (memory of the music sample, idle CPU) and the
+// start screen's three sample loads.
 #include "Harness.h"
 #include "Scenarios.h"
 
@@ -11,6 +12,7 @@
 
 #include <cstdio>
 #include <stdexcept>
+#include <vector>
 
 namespace inproc {
 
@@ -93,6 +95,50 @@ int soundAtRest(int seconds)
     bench::printValueRow("Sound idle CPU, nothing playing, device kept running", running, "%", "-");
     bench::printValueRow(
         "Sound idle CPU, nothing playing, after the idle pause", paused, "%", "<= 0.05");
+    return 0;
+}
+
+/// How long the start screen's three samples take to load from the real
+/// resource library, `runs` times in this process; the first run is the one a
+/// start-up pays (libraries and data touched for the first time).
+int startScreenLoads(int runs)
+{
+    const resources::ResourceModule *module
+        = resources::systemResourceLoader().loadLibrary(resources::kResourceLibraryName);
+    const auto music = resources::openResource(module, 117);
+    const auto click = resources::openResource(module, 116);
+    const auto confirm = resources::openResource(module, 115);
+    if (!music || !click || !confirm)
+        throw std::runtime_error("no start-screen sounds (build the redizo target)");
+    std::vector<double> all, ofMusic;
+    for (int run = 0; run < runs; ++run) {
+        auto sound = sound::createOpenAlSoundLibrary();
+        if (sound->BASS_Init(-1, 44100, 0, nullptr) == 0)
+            throw std::runtime_error("no sound device (set ALSOFT_DRIVERS=null)");
+        sound->BASS_Start();
+        auto load = [&](const resources::ResourceStream &stream, std::uint32_t flags) {
+            return sound->BASS_SampleLoad(
+                -1, stream.memory(), 0, static_cast<std::uint32_t>(stream.size()), 3, flags);
+        };
+        const long long start = monotonicNs();
+        const sound::HSAMPLE musicSample = load(*music, sound::BASS_SAMPLE_LOOP);
+        ofMusic.push_back(ms(monotonicNs() - start));
+        const sound::HSAMPLE samples[] = { musicSample, load(*click, sound::BASS_SAMPLE_OVER_POS),
+            load(*confirm, sound::BASS_SAMPLE_OVER_POS) };
+        all.push_back(ms(monotonicNs() - start));
+        for (const sound::HSAMPLE sample : samples) {
+            if (sample == 0)
+                throw std::runtime_error("a start-screen sound did not load");
+            sound->BASS_SampleFree(sample);
+        }
+        sound->BASS_Free();
+    }
+    bench::printValueRow(
+        "Sound: the start screen's three sample loads, first run", all.front(), "ms", "-");
+    bench::printValueRow("  of it the music, first run", ofMusic.front(), "ms", "-");
+    bench::printRunsRow(
+        "Sound: the start screen's three sample loads, in one process", all, "ms", "-");
+    bench::printRunsRow("  of it the music, in one process", ofMusic, "ms", "-");
     return 0;
 }
 

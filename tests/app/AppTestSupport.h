@@ -7,7 +7,10 @@
 #include "display/DisplayMode.h"
 #include "resources/ResourceLoaders.h"
 #include "stage/MessageBox.h"
-#include "storage/ConfigRecord.h"
+#include "support/Files.h"
+#include "support/FixedClock.h"
+#include "support/RecordingSoundLibrary.h"
+#include "support/TempDir.h"
 #include "support/WindowStandIns.h"
 
 #include <QApplication>
@@ -16,9 +19,9 @@
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
+#include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <string>
@@ -51,31 +54,16 @@ inline resources::MemoryResourceLoader smallLibrary()
     return resources::MemoryResourceLoader(resources);
 }
 
-/// Writes `record` as "dorvel.cfg" in the current folder.
-inline void writeConfigFile(const storage::ConfigRecord &record)
+/// What the start screen is made with in these tests, in a folder of its own.
+struct StartScreenStandIns : testing::Test
 {
-    const auto bytes = record.toBytes();
-    std::ofstream(storage::kConfigFileName, std::ios::binary)
-        .write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
-}
-
-inline std::vector<std::uint8_t> configFileBytes()
-{
-    std::ifstream in(storage::kConfigFileName, std::ios::binary);
-    return { std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>() };
-}
-
-/// A record with the given switches and recognisable high-score bytes,
-/// fillers included.
-inline storage::ConfigRecord sampleRecord(std::uint8_t sound, std::uint8_t music)
-{
-    std::array<std::uint8_t, 324> bytes {};
-    for (std::size_t i = 0; i < bytes.size(); ++i)
-        bytes[i] = static_cast<std::uint8_t>(i * 7 + 3);
-    bytes[0] = sound;
-    bytes[1] = music;
-    return storage::ConfigRecord::fromBytes(bytes);
-}
+    ScopedCurrentDir dir;
+    MessageRecorder boxes;
+    RecordingSoundLibrary sound;
+    RecordingDisplayModes display;
+    FixedClock clock { 1000 };
+    resources::MemoryResourceLoader library = smallLibrary();
+};
 
 /**
  * Runs `action` on each modal window that appears while `trigger` runs: a short

@@ -38,18 +38,13 @@ private:
     int m_calls = 0;
 };
 
-struct HandOver : testing::Test
+struct HandOver : test::StartScreenStandIns
 {
-    test::ScopedCurrentDir dir;
-    test::MessageRecorder boxes;
-    test::RecordingSoundLibrary sound;
-    test::RecordingDisplayModes display;
-    test::FixedClock clock { 4711 };
 };
 
 TEST_F(HandOver, OkCreatesTablePreparedInOrderAndMusicReturnsAfterwards)
 {
-    test::writeConfigFile(test::sampleRecord(1, 1));
+    test::writeBytes(storage::kConfigFileName, test::settingsBytes(1, 1));
     app::TfrmDorvel20Main window(sound, resources::systemResourceLoader(), clock, display);
     ASSERT_FALSE(window.startFailed());
     window.show();
@@ -117,7 +112,7 @@ TEST_F(HandOver, OkCreatesTablePreparedInOrderAndMusicReturnsAfterwards)
 
 TEST_F(HandOver, EscapeInNamesDialogCreatesNoGameAndResumesMusic)
 {
-    test::writeConfigFile(test::sampleRecord(0, 1));
+    test::writeBytes(storage::kConfigFileName, test::settingsBytes(0, 1));
     app::TfrmDorvel20Main window(sound, resources::systemResourceLoader(), clock, display);
     window.show();
     sound.clear();

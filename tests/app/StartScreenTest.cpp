@@ -18,9 +18,9 @@ using namespace dorvel;
 
 namespace {
 
-struct StartScreen : testing::Test
+struct StartScreen : test::StartScreenStandIns
 {
-    StartScreen() { test::writeConfigFile(test::sampleRecord(1, 1)); }
+    StartScreen() { test::writeBytes(storage::kConfigFileName, test::settingsBytes(1, 1)); }
     ~StartScreen() override { window.reset(); }
 
     app::TfrmDorvel20Main &open()
@@ -39,12 +39,6 @@ struct StartScreen : testing::Test
         QApplication::sendEvent(window->pgbLaut, &move);
     }
 
-    test::ScopedCurrentDir dir;
-    test::MessageRecorder boxes;
-    test::RecordingSoundLibrary sound;
-    test::RecordingDisplayModes display;
-    test::FixedClock clock { 1000 };
-    resources::MemoryResourceLoader library = test::smallLibrary();
     std::unique_ptr<app::TfrmDorvel20Main> window;
 };
 
@@ -133,7 +127,7 @@ TEST_F(StartScreen, VolumeIsPositionDivThreeTruncatedTowardZeroAndUnclamped)
 
 TEST_F(StartScreen, EscapeClosesAndKeepsHighScoresByteForByte)
 {
-    test::writeConfigFile(test::sampleRecord(0, 1));
+    test::writeBytes(storage::kConfigFileName, test::settingsBytes(0, 1));
     auto &w = open();
     QSignalSpy closed(&w, &app::TfrmDorvel20Main::closed);
     QTest::keyClick(&w, Qt::Key_A);
@@ -143,9 +137,7 @@ TEST_F(StartScreen, EscapeClosesAndKeepsHighScoresByteForByte)
     EXPECT_FALSE(w.isVisible());
     EXPECT_EQ(closed.count(), 1);
     EXPECT_EQ(w.exitCode(), app::kExitNormal);
-    const auto expected = test::sampleRecord(1, 1).toBytes();
-    const auto stored = test::configFileBytes();
-    EXPECT_TRUE(std::equal(stored.begin(), stored.end(), expected.begin(), expected.end()));
+    EXPECT_EQ(test::readBytes(storage::kConfigFileName), test::settingsBytes(1, 1));
 }
 
 } // namespace

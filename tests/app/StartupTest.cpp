@@ -21,14 +21,8 @@ using stage::MessageKind;
 
 namespace {
 
-struct Startup : testing::Test
+struct Startup : test::StartScreenStandIns
 {
-    test::ScopedCurrentDir dir;
-    test::MessageRecorder boxes;
-    test::RecordingSoundLibrary sound;
-    test::RecordingDisplayModes display;
-    test::FixedClock clock { 12345678 };
-    resources::MemoryResourceLoader library = test::smallLibrary();
 };
 
 TEST_F(Startup, MissingLibraryEndsWithErrorBeforeTouchingAnything)
@@ -70,7 +64,7 @@ TEST_F(Startup, WrongSoundLibraryVersionEndsWithNonZeroCode)
 
 TEST_F(Startup, NoSoundDeviceInformsAndStoresBothSwitchesOff)
 {
-    test::writeConfigFile(test::sampleRecord(1, 1));
+    test::writeBytes(storage::kConfigFileName, test::settingsBytes(1, 1));
     sound.initResult = 0;
     app::TfrmDorvel20Main window(sound, library, clock, display);
 
@@ -87,9 +81,7 @@ TEST_F(Startup, NoSoundDeviceInformsAndStoresBothSwitchesOff)
     EXPECT_TRUE(window.imgSound->hasPicture());
 
     // Stored off at once; the high scores travel unchanged.
-    auto expected = test::sampleRecord(0, 0).toBytes();
-    const auto stored = test::configFileBytes();
-    EXPECT_TRUE(std::equal(stored.begin(), stored.end(), expected.begin(), expected.end()));
+    EXPECT_EQ(test::readBytes(storage::kConfigFileName), test::settingsBytes(0, 0));
 
     // Without a device the switches stay off, the count clicks silently and the
     // volume still goes to the sound library.
@@ -109,7 +101,8 @@ TEST_F(Startup, NoSoundDeviceInformsAndStoresBothSwitchesOff)
 
 TEST_F(Startup, NormalStartTakesSwitchesLoadsSamplesAndPlaysMusic)
 {
-    test::writeConfigFile(test::sampleRecord(0, 7)); // any non-zero byte is "on"
+    test::writeBytes(
+        storage::kConfigFileName, test::settingsBytes(0, 7)); // any non-zero byte is "on"
     sound.volume = 64;
     app::TfrmDorvel20Main window(sound, library, clock, display);
 
@@ -136,9 +129,7 @@ TEST_F(Startup, NormalStartTakesSwitchesLoadsSamplesAndPlaysMusic)
     EXPECT_EQ(display.calls, std::vector<std::string> { "switch(800x600x24)" });
     EXPECT_TRUE(window.GLFullScreenViewer1.active());
     // Reading the settings writes nothing.
-    const auto stored = test::configFileBytes();
-    const auto original = test::sampleRecord(0, 7).toBytes();
-    EXPECT_TRUE(std::equal(stored.begin(), stored.end(), original.begin(), original.end()));
+    EXPECT_EQ(test::readBytes(storage::kConfigFileName), test::settingsBytes(0, 7));
     // The backdrop gets its GL context with the start screen's first frame,
     // not before it (loading the GL driver would hold that frame up).
     EXPECT_EQ(window.GLFullScreenViewer1.hostContext(), nullptr);
@@ -149,7 +140,7 @@ TEST_F(Startup, NormalStartTakesSwitchesLoadsSamplesAndPlaysMusic)
 
 TEST_F(Startup, ClosingStoresSwitchesAndShutsSoundDownInOrder)
 {
-    test::writeConfigFile(test::sampleRecord(1, 1));
+    test::writeBytes(storage::kConfigFileName, test::settingsBytes(1, 1));
     {
         app::TfrmDorvel20Main window(sound, library, clock, display);
         window.show();
@@ -165,9 +156,7 @@ TEST_F(Startup, ClosingStoresSwitchesAndShutsSoundDownInOrder)
     // Destroying the start screen gives the user's display mode back.
     EXPECT_EQ(display.calls, (std::vector<std::string> { "switch(800x600x24)", "restore" }));
     // Switch bytes 1 and 0; every other byte as it was.
-    auto expected = test::sampleRecord(1, 0).toBytes();
-    const auto stored = test::configFileBytes();
-    EXPECT_TRUE(std::equal(stored.begin(), stored.end(), expected.begin(), expected.end()));
+    EXPECT_EQ(test::readBytes(storage::kConfigFileName), test::settingsBytes(1, 0));
 }
 
 TEST_F(Startup, DisplayAlreadyRightIsNeitherChangedNorRestored)
@@ -180,25 +169,6 @@ TEST_F(Startup, DisplayAlreadyRightIsNeitherChangedNorRestored)
         EXPECT_FALSE(window.GLFullScreenViewer1.modeChanged());
     }
     EXPECT_TRUE(display.calls.empty());
-}
-
-TEST_F(Startup, UnsupportedVideoModeOpensSilentlyAtDesignedPosition)
-{
-    test::writeConfigFile(test::sampleRecord(1, 1));
-    display.available = { { 640, 480, 24 }, { 1024, 768, 8 } };
-    app::TfrmDorvel20Main window(sound, library, clock, display);
-
-    EXPECT_FALSE(window.startFailed());
-    ASSERT_EQ(boxes.messages.size(), 1u);
-    EXPECT_EQ(boxes.messages[0].kind, MessageKind::Error);
-    EXPECT_EQ(boxes.messages[0].title, QStringLiteral("Halvenor Dorvel DAVED"));
-    EXPECT_EQ(boxes.messages[0].text, QStringLiteral("Unsupported video mode."));
-    EXPECT_EQ(window.pos(), app::TfrmDorvel20Main::kDesignedPosition);
-    EXPECT_TRUE(sound.callsStartingWith("SamplePlay").empty());
-    EXPECT_FALSE(window.imgMusic->hasPicture());
-    EXPECT_FALSE(window.imgSound->hasPicture());
-    EXPECT_TRUE(display.calls.empty());
-    EXPECT_FALSE(window.GLFullScreenViewer1.active());
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 // Pins down the high-score window: its twenty rows filled from a fresh read of
 // "dorvel.cfg", its layout, and how its buttons and Escape set playAgain.
-#include "storage/StorageTestSupport.h"
+#include "support/Files.h"
 #include "support/TempDir.h"
 
 #include "dialogs/TfrmHighscore.h"
@@ -58,7 +58,7 @@ TEST(TfrmHighscore, RowsComeFromTheFile)
     ScopedCurrentDir dir;
     const ConfigRecord record = sampleList();
     ASSERT_TRUE(writeConfig(kConfigFileName, record));
-    const Bytes before = readFileBytes(kConfigFileName);
+    const Bytes before = readBytes(kConfigFileName);
 
     TfrmHighscore window;
     EXPECT_FALSE(window.playAgain);
@@ -71,7 +71,7 @@ TEST(TfrmHighscore, RowsComeFromTheFile)
     EXPECT_EQ(cell(window, "lblName20")->text(), QStringLiteral("Name20"));
     EXPECT_EQ(cell(window, "lblPunkte20")->text(), QStringLiteral("-37"));
     // Looking is all the window does with the file.
-    EXPECT_EQ(readFileBytes(kConfigFileName), before);
+    EXPECT_EQ(readBytes(kConfigFileName), before);
 }
 
 TEST(TfrmHighscore, MissingFileShowsTwentyEmptyRows)

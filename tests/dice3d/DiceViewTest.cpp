@@ -33,17 +33,6 @@ using namespace dorvel::dice3d::testing;
 
 namespace {
 
-constexpr int kWidth = 150;
-constexpr int kHeight = 425;
-
-QPoint pixelOf(const DiceScene &scene, Vector3 p)
-{
-    const Projection projection = Projection::forView(scene.camera(), kWidth, kHeight);
-    const Vector4 c = (projection.matrix() * viewMatrix(scene.camera())).map(p);
-    return { static_cast<int>(std::lround((c.x / c.w + 1.0) * 0.5 * kWidth)),
-        static_cast<int>(std::lround((1.0 - c.y / c.w) * 0.5 * kHeight)) };
-}
-
 void expectSameMatrix(const double *gl, const Matrix4 &ours)
 {
     for (int i = 0; i < 16; ++i)

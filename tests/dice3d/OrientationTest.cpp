@@ -1,6 +1,8 @@
 // A die's orientation rule: each angle change rotates the die about its own
 // current axis, the same value changes nothing, the order of changes matters,
 // and the game's pitch-then-turn pattern equals the direct (P, T) construction.
+#include "DiceTestSupport.h"
+
 #include "dice3d/DiceScene.h"
 
 #include <QSignalSpy>
@@ -10,6 +12,7 @@
 #include <numbers>
 
 using namespace dorvel::dice3d;
+using dorvel::dice3d::testing::faceOf;
 
 namespace {
 
@@ -111,29 +114,28 @@ TEST(Orientation, GamePatternEqualsPitchThenTurnFromRest)
     // turn with the pitch still. The result is the direct (P, T) frame.
     DiceScene scene;
     DieActor &die = scene.die(3);
-    for (int value = 0; value < 6; ++value) {
-        const int targetPitch[] = { 0, 0, -90, 90, -180, -180 };
-        const int targetTurn[] = { 0, -90, 0, 0, -90, 0 };
-        const int spinTicks = 37 + 11 * value; // where the roll was stopped
+    for (int value = 1; value <= 6; ++value) {
+        const FaceOrientation target = faceOf(value);
+        const int spinTicks = 26 + 11 * value; // where the roll was stopped
         die.setTurnAngle(0);
         die.setPitchAngle(0);
         die.setRollAngle(0);
         int pitch = 0;
         int turn = 0;
-        for (int tick = 0; tick < spinTicks || pitch != targetPitch[value]; ++tick) {
+        for (int tick = 0; tick < spinTicks || pitch != target.pitch; ++tick) {
             pitch += 5;
             if (pitch >= 180)
                 pitch = -180;
             die.setPitchAngle(static_cast<float>(pitch));
         }
-        while (turn != targetTurn[value]) {
+        while (turn != target.turn) {
             turn += 5;
             if (turn >= 180)
                 turn = -180;
             die.setTurnAngle(static_cast<float>(turn));
         }
-        SCOPED_TRACE(value + 1);
-        expectFrame(die.frame(), pitchThenTurn(targetPitch[value], targetTurn[value]), 1e-5f);
+        SCOPED_TRACE(value);
+        expectFrame(die.frame(), pitchThenTurn(target.pitch, target.turn), 1e-5f);
     }
     // Arbitrary angles too, not only the quarter turns.
     die.setTurnAngle(0);

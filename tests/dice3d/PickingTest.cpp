@@ -17,19 +17,6 @@ using namespace dorvel::dice3d::testing;
 
 namespace {
 
-constexpr int kWidth = 150;
-constexpr int kHeight = 425;
-
-// The view pixel (origin top left) where a world point appears.
-QPoint pixelOf(const DiceScene &scene, Vector3 p)
-{
-    const Projection projection = Projection::forView(scene.camera(), kWidth, kHeight);
-    const Vector4 c = (projection.matrix() * viewMatrix(scene.camera())).map(p);
-    const double x = (c.x / c.w + 1.0) * 0.5 * kWidth;
-    const double y = (1.0 - c.y / c.w) * 0.5 * kHeight;
-    return { static_cast<int>(std::lround(x)), static_cast<int>(std::lround(y)) };
-}
-
 SceneObject *pickAt(DiceScene &scene, QPoint p)
 {
     return picking::pick(scene, kWidth, kHeight, p.x(), p.y());

@@ -58,19 +58,6 @@ namespace {
         return result;
     }
 
-    TEST(RollAnimation, FaceTableRows)
-    {
-        RollAnimation animation;
-        animation.fillFaceTable();
-        const auto &face = animation.faceTable();
-        EXPECT_EQ((std::pair { face[1].pitch, face[1].turn }), (std::pair { 0, 0 }));
-        EXPECT_EQ((std::pair { face[2].pitch, face[2].turn }), (std::pair { 0, -90 }));
-        EXPECT_EQ((std::pair { face[3].pitch, face[3].turn }), (std::pair { -90, 0 }));
-        EXPECT_EQ((std::pair { face[4].pitch, face[4].turn }), (std::pair { 90, 0 }));
-        EXPECT_EQ((std::pair { face[5].pitch, face[5].turn }), (std::pair { -180, -90 }));
-        EXPECT_EQ((std::pair { face[6].pitch, face[6].turn }), (std::pair { -180, 0 }));
-    }
-
     TEST(RollAnimation, RollingSpinsThePitchThroughTheWrap)
     {
         RollAnimation animation;

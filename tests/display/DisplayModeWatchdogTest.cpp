@@ -2,6 +2,7 @@
 // without restoring (here: SIGKILL), a disarmed one and one never armed do not.
 #include "display/DisplayModeWatchdog.h"
 #include "display/DisplayMode.h"
+#include "support/Files.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -14,8 +15,6 @@
 
 #include <algorithm>
 #include <array>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -71,18 +70,12 @@ void runProgram(Ending ending, const std::string &marker)
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
-std::vector<char> contents(const std::string &file)
-{
-    std::ifstream in(file, std::ios::binary);
-    return { std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>() };
-}
-
 TEST(DisplayModeWatchdog, RestoresWhenTheProgramIsKilledWhileArmed)
 {
     QTemporaryDir dir;
     const std::string marker = dir.filePath("restored").toStdString();
     runProgram(Ending::KilledWhileArmed, marker);
-    EXPECT_EQ(contents(marker), (std::vector<char> { 7, 8, 9 }));
+    EXPECT_EQ(dorvel::test::readBytes(marker), (dorvel::test::Bytes { 7, 8, 9 }));
 }
 
 TEST(DisplayModeWatchdog, DoesNothingAfterDisarmOrWhenNeverArmed)

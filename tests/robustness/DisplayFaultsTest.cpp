@@ -61,8 +61,9 @@ TEST_F(DisplayFaults, RefusedSwitchIsNotAnError)
 }
 
 // No mode reaches 800×600 at 16 bits (or none is listed at all): one standard
-// error box, then a start screen that still plays a game and still stores the
-// switches and shuts the sound down when Escape closes it.
+// error box, then a silent start screen at its designed place that still plays
+// a game and still stores the switches and shuts the sound down when Escape
+// closes it.
 TEST_F(DisplayFaults, NoQualifyingModeStillGivesAWorkingStartScreen)
 {
     for (const auto &modes : std::vector<std::vector<display::DisplayMode>> {
@@ -76,6 +77,10 @@ TEST_F(DisplayFaults, NoQualifyingModeStillGivesAWorkingStartScreen)
         {
             app::TfrmDorvel20Main window(sound, library, clock, display);
             ASSERT_FALSE(window.startFailed());
+            // It opens silently, its switches not drawn.
+            EXPECT_TRUE(sound.callsStartingWith("SamplePlay").empty());
+            EXPECT_FALSE(window.imgMusic->hasPicture());
+            EXPECT_FALSE(window.imgSound->hasPicture());
             window.show();
             ASSERT_EQ(recorder.messages.size(), 1u);
             EXPECT_EQ(recorder.messages[0].kind, stage::MessageKind::Error);

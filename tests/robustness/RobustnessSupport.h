@@ -2,8 +2,8 @@
 
 // Shared by the robustness tests: a fixed clock, a display stand-in that can
 // refuse, a message-box recorder, resource libraries built from the real one
-// with resources taken out or spoiled, file helpers, and a driver that plays a
-// whole run through the modal windows (names dialog, game table, high scores).
+// with resources taken out or spoiled, the open file descriptors, and a driver
+// that plays a whole run through the modal windows (names dialog, game table, high scores).
 
 #include "display/DisplayMode.h"
 #include "platform/Clock.h"
@@ -14,6 +14,7 @@
 #include "robustness/RunDriver.h"
 #include "stage/MessageBox.h"
 #include "storage/ConfigRecord.h"
+#include "support/Files.h"
 #include "support/FixedClock.h"
 #include "support/WindowStandIns.h"
 
@@ -21,7 +22,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -30,8 +30,6 @@
 #include <unistd.h>
 
 namespace dorvel::test {
-
-using Bytes = std::vector<std::uint8_t>;
 
 /// The display stand-in with a 16-bit 800×600 mode on offer.
 class StubDisplay final : public RecordingDisplayModes
@@ -44,43 +42,7 @@ public:
     }
 };
 
-// ---- Files ---------------------------------------------------------------
-
-inline Bytes readBytes(const std::filesystem::path &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return { std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>() };
-}
-
-inline void writeBytes(const std::filesystem::path &path, const Bytes &bytes)
-{
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
-}
-
-/// 324 bytes that differ from their neighbours (fillers and unused name bytes
-/// included), with the two switch bytes given and every name length within 0..10.
-inline Bytes settingsBytes(std::uint8_t sound, std::uint8_t music)
-{
-    Bytes bytes(storage::kConfigRecordSize);
-    for (std::size_t i = 0; i < bytes.size(); ++i)
-        bytes[i] = static_cast<std::uint8_t>(i * 13 + 5);
-    bytes[0] = sound;
-    bytes[1] = music;
-    for (std::size_t k = 0; k < 20; ++k)
-        bytes[4 + 16 * k] = static_cast<std::uint8_t>(k % 11);
-    return bytes;
-}
-
-/// Names of a folder's entries, sorted.
-inline std::vector<std::string> folderEntries(const std::filesystem::path &folder)
-{
-    std::vector<std::string> names;
-    for (const auto &entry : std::filesystem::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
+// ---- Open files ----------------------------------------------------------
 
 /// What each open file descriptor of this process points at, by number.
 inline std::map<int, std::string> openDescriptors()

@@ -1,7 +1,7 @@
 // Pins down what readConfig and writeConfig do with the file "dorvel.cfg" in the
 // current folder: exact 324-byte contents, short and long files, and every way
 // the file can be unwritable, where the old file must stay as it was.
-#include "StorageTestSupport.h"
+#include "support/Files.h"
 #include "support/TempDir.h"
 
 #include "storage/ConfigRecord.h"
@@ -39,7 +39,7 @@ TEST(ConfigFile, WrittenRecordReadsBackByteForByte)
     ScopedCurrentDir dir;
     const ConfigRecord written = patternedRecord(3);
     ASSERT_TRUE(writeConfig(kConfigFileName, written));
-    EXPECT_EQ(readFileBytes(kCfg), recordBytes(written));
+    EXPECT_EQ(readBytes(kCfg), recordBytes(written));
 
     ConfigRecord read;
     EXPECT_TRUE(readConfig(kConfigFileName, read));
@@ -51,7 +51,7 @@ TEST(ConfigFile, WrittenRecordReadsBackByteForByte)
 TEST(ConfigFile, ZeroFileIsAnEmptyListWithBothSwitchesOff)
 {
     ScopedCurrentDir dir;
-    writeFileBytes(kCfg, Bytes(kConfigRecordSize, 0));
+    writeBytes(kCfg, Bytes(kConfigRecordSize, 0));
     ConfigRecord record = patternedRecord(9);
     EXPECT_TRUE(readConfig(kConfigFileName, record));
     EXPECT_EQ(record, ConfigRecord {});
@@ -60,7 +60,7 @@ TEST(ConfigFile, ZeroFileIsAnEmptyListWithBothSwitchesOff)
 TEST(ConfigFile, ShortFileFillsTheFrontAndFails)
 {
     ScopedCurrentDir dir;
-    writeFileBytes(kCfg, Bytes(100, 0x11));
+    writeBytes(kCfg, Bytes(100, 0x11));
     ConfigRecord record = ConfigRecord::fromBytes([] {
         std::array<std::uint8_t, kConfigRecordSize> bytes {};
         bytes.fill(0xAA);
@@ -78,13 +78,13 @@ TEST(ConfigFile, LongFileReadsItsFirst324BytesAndIsShortenedByTheNextWrite)
     Bytes content = recordBytes(patternedRecord(1));
     const Bytes expected = content;
     content.resize(400, 0xEE);
-    writeFileBytes(kCfg, content);
+    writeBytes(kCfg, content);
 
     ConfigRecord record;
     EXPECT_TRUE(readConfig(kConfigFileName, record));
     EXPECT_EQ(recordBytes(record), expected);
     EXPECT_TRUE(writeConfig(kConfigFileName, record));
-    EXPECT_EQ(readFileBytes(kCfg), expected);
+    EXPECT_EQ(readBytes(kCfg), expected);
 }
 
 TEST(ConfigFile, MissingFileFailsToReadAndIsCreatedByAWrite)
@@ -97,7 +97,7 @@ TEST(ConfigFile, MissingFileFailsToReadAndIsCreatedByAWrite)
     EXPECT_TRUE(folderEntries(dir.path()).empty());
 
     ASSERT_TRUE(writeConfig(kConfigFileName, ConfigRecord {}));
-    EXPECT_EQ(readFileBytes(kCfg), Bytes(kConfigRecordSize, 0));
+    EXPECT_EQ(readBytes(kCfg), Bytes(kConfigRecordSize, 0));
     const mode_t mask = ::umask(0);
     ::umask(mask);
     EXPECT_EQ(modeOf(kCfg), 0666 & ~mask);
@@ -118,11 +118,11 @@ TEST(ConfigFile, WriteProtectedFileIsLeftAlone)
 {
     ScopedCurrentDir dir;
     const Bytes old = recordBytes(patternedRecord(5));
-    writeFileBytes(kCfg, old);
+    writeBytes(kCfg, old);
     ASSERT_EQ(::chmod(kConfigFileName, 0444), 0);
 
     EXPECT_FALSE(writeConfig(kConfigFileName, patternedRecord(6)));
-    EXPECT_EQ(readFileBytes(kCfg), old);
+    EXPECT_EQ(readBytes(kCfg), old);
     EXPECT_EQ(modeOf(kCfg), 0444u);
     EXPECT_EQ(folderEntries(dir.path()), kAfterWrite);
 
@@ -141,8 +141,8 @@ TEST(ConfigFile, PlayersPermissionsAreMetWithoutLosingTheList)
     const bool root = ::geteuid() == 0;
     for (const char *folder : { "ro", "ro-empty", "wo" })
         fs::create_directory(folder);
-    writeFileBytes("ro/dorvel.cfg", recordBytes(patternedRecord(7)));
-    writeFileBytes("wo/dorvel.cfg", recordBytes(patternedRecord(7)));
+    writeBytes("ro/dorvel.cfg", recordBytes(patternedRecord(7)));
+    writeBytes("wo/dorvel.cfg", recordBytes(patternedRecord(7)));
     FileStatus before {};
     ASSERT_EQ(::stat("ro/dorvel.cfg", &before), 0);
     ASSERT_EQ(::chmod("wo/dorvel.cfg", 0200), 0);
@@ -177,14 +177,14 @@ TEST(ConfigFile, PlayersPermissionsAreMetWithoutLosingTheList)
     }
     EXPECT_EQ(status, 0) << "1: file in read-only folder not updated, 2: file made there, "
                             "4/8: write-only file replaced, 64: could not become a player";
-    EXPECT_EQ(readFileBytes("ro/dorvel.cfg"), recordBytes(patternedRecord(8)));
+    EXPECT_EQ(readBytes("ro/dorvel.cfg"), recordBytes(patternedRecord(8)));
     EXPECT_EQ(folderEntries("ro"), kAfterWrite);
     EXPECT_TRUE(folderEntries("ro-empty").empty());
     FileStatus after {};
     ASSERT_EQ(::stat("ro/dorvel.cfg", &after), 0);
     EXPECT_EQ(after.st_ino, before.st_ino) << "updated in place, not replaced";
     ::chmod("wo/dorvel.cfg", 0600);
-    EXPECT_EQ(readFileBytes("wo/dorvel.cfg"), recordBytes(patternedRecord(7)));
+    EXPECT_EQ(readBytes("wo/dorvel.cfg"), recordBytes(patternedRecord(7)));
     ::chmod("ro", 0755);
     ::chmod("ro-empty", 0755);
 }
@@ -193,14 +193,14 @@ TEST(ConfigFile, DirectoryOfThatNameIsNeitherReadNorDestroyed)
 {
     ScopedCurrentDir dir;
     fs::create_directory(kCfg);
-    writeFileBytes(kCfg / "inside", { 1, 2, 3 });
+    writeBytes(kCfg / "inside", { 1, 2, 3 });
 
     ConfigRecord record = patternedRecord(1);
     EXPECT_FALSE(readConfig(kConfigFileName, record));
     EXPECT_EQ(record, patternedRecord(1));
     EXPECT_FALSE(writeConfig(kConfigFileName, record));
     EXPECT_TRUE(fs::is_directory(kCfg));
-    EXPECT_EQ(readFileBytes(kCfg / "inside"), (Bytes { 1, 2, 3 }));
+    EXPECT_EQ(readBytes(kCfg / "inside"), (Bytes { 1, 2, 3 }));
 }
 
 TEST(ConfigFile, PipeOfThatNameDoesNotHangTheReader)
@@ -216,7 +216,7 @@ TEST(ConfigFile, SymbolicLinkIsKeptAndItsTargetReplaced)
 {
     ScopedCurrentDir dir;
     fs::create_directory("shared");
-    writeFileBytes("shared/real.cfg", recordBytes(patternedRecord(1)));
+    writeBytes("shared/real.cfg", recordBytes(patternedRecord(1)));
     fs::create_symlink("shared/real.cfg", kCfg);
 
     ConfigRecord record;
@@ -224,7 +224,7 @@ TEST(ConfigFile, SymbolicLinkIsKeptAndItsTargetReplaced)
     EXPECT_EQ(record, patternedRecord(1));
     ASSERT_TRUE(writeConfig(kConfigFileName, patternedRecord(2)));
     EXPECT_TRUE(fs::is_symlink(kCfg));
-    EXPECT_EQ(readFileBytes("shared/real.cfg"), recordBytes(patternedRecord(2)));
+    EXPECT_EQ(readBytes("shared/real.cfg"), recordBytes(patternedRecord(2)));
 
     // A link to nowhere is not turned into a file.
     fs::create_symlink("nowhere/x.cfg", "dangling.cfg");
@@ -236,8 +236,8 @@ TEST(ConfigFile, StrayTemporaryOfAKilledWriterIsNeverReadAndIsSweptAway)
 {
     ScopedCurrentDir dir;
     ASSERT_TRUE(writeConfig(kConfigFileName, patternedRecord(1)));
-    writeFileBytes("dorvel.cfg.tmp.Ab3dE9", Bytes(50, 0x33));
-    writeFileBytes("dorvel.cfg.backup", Bytes(3, 0x44)); // not ours: kept
+    writeBytes("dorvel.cfg.tmp.Ab3dE9", Bytes(50, 0x33));
+    writeBytes("dorvel.cfg.backup", Bytes(3, 0x44)); // not ours: kept
 
     ConfigRecord record;
     EXPECT_TRUE(readConfig(kConfigFileName, record));
@@ -261,7 +261,7 @@ TEST(ConfigFile, LockHeldByAnotherCopyMakesBothOperationsFail)
     EXPECT_FALSE(readConfig(kConfigFileName, record));
     EXPECT_EQ(record, ConfigRecord {});
     EXPECT_FALSE(writeConfig(kConfigFileName, patternedRecord(2)));
-    EXPECT_EQ(readFileBytes(kCfg), recordBytes(patternedRecord(1)));
+    EXPECT_EQ(readBytes(kCfg), recordBytes(patternedRecord(1)));
 
     // Readers only share: a reader's lock does not keep another reader out.
     ASSERT_EQ(::flock(other, LOCK_SH), 0);

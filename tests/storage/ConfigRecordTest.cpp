@@ -1,6 +1,6 @@
 // Pins down the 324-byte layout of the settings record (little-endian fields at
 // fixed offsets, every byte kept) and the Windows-1252 names stored in it.
-#include "StorageTestSupport.h"
+#include "support/Files.h"
 
 #include "storage/ConfigRecord.h"
 

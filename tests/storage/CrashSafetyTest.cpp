@@ -1,7 +1,7 @@
 // Pins down that replacing the settings file is crash-safe: a writer killed at
 // any moment, or one that runs out of space, leaves "dorvel.cfg" holding either
 // the complete old record or the complete new one, never less.
-#include "StorageTestSupport.h"
+#include "support/Files.h"
 #include "support/TempDir.h"
 
 #include "storage/ConfigRecord.h"
@@ -91,7 +91,7 @@ TEST(CrashSafety, WriterKilledAtRandomMomentsLeavesAWholeRecord)
         ::kill(pid, SIGKILL);
         ::waitpid(pid, nullptr, 0);
 
-        const Bytes content = readFileBytes(kCfg);
+        const Bytes content = readBytes(kCfg);
         ASSERT_EQ(content.size(), kConfigRecordSize) << "iteration " << iteration;
         ConfigRecord read;
         ASSERT_TRUE(readConfig(kConfigFileName, read));
@@ -107,7 +107,7 @@ TEST(CrashSafety, WriterKilledAtRandomMomentsLeavesAWholeRecord)
     // The next regular write sweeps away whatever a killed writer left.
     ASSERT_TRUE(writeConfig(kConfigFileName, original));
     EXPECT_EQ(countTemporaries(dir.path()), 0);
-    EXPECT_EQ(readFileBytes(kCfg), recordBytes(original));
+    EXPECT_EQ(readBytes(kCfg), recordBytes(original));
 }
 
 TEST(CrashSafety, FileSizeLimitFailsTheWriteAndKeepsTheOldFile)
@@ -124,7 +124,7 @@ TEST(CrashSafety, FileSizeLimitFailsTheWriteAndKeepsTheOldFile)
         return writeConfig(kConfigFileName, patternedRecord(2)) ? 1 : 0;
     });
     EXPECT_EQ(status, 0) << "writeConfig should have answered false";
-    EXPECT_EQ(readFileBytes(kCfg), old);
+    EXPECT_EQ(readBytes(kCfg), old);
     EXPECT_EQ(countTemporaries(dir.path()), 0);
 }
 
@@ -150,6 +150,6 @@ TEST(CrashSafety, FullFileSystemFailsTheWriteAndKeepsTheOldFile)
     }
 
     EXPECT_FALSE(writeConfig("disk/dorvel.cfg", patternedRecord(2)));
-    EXPECT_EQ(readFileBytes("disk/dorvel.cfg"), old);
+    EXPECT_EQ(readBytes("disk/dorvel.cfg"), old);
     EXPECT_EQ(countTemporaries("disk"), 0);
 }

@@ -1,7 +1,7 @@
 // Pins down the merge of one player's total into the high-score list: who enters,
 // where, and which bytes travel with a moved entry. The end of a game (file, every
 // player) is tested through the real table in game/GameTableTest.cpp.
-#include "StorageTestSupport.h"
+#include "support/Files.h"
 
 #include "storage/ConfigRecord.h"
 #include "storage/HighscoreMerge.h"
