@@ -213,8 +213,7 @@ int startup(const char *self, int runs)
         pclose(pipe);
     }
     for (const std::string &name : order[0])
-        bench::printRunsRow("In process, main() to " + name, byMark[0][name], "ms", "-",
-            name.rfind("start screen first", 0) == 0 ? "A" : "-");
+        bench::printRunsRow("In process, main() to " + name, byMark[0][name], "ms", "-");
     for (const std::string &name : order[1])
         bench::printRunsRow("  start-up: " + name, byMark[1][name], "ms", "-");
     for (const std::string &name : order[2])

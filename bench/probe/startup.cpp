@@ -32,16 +32,17 @@ void scenarioStartup(const Options &options, Watcher &screen)
         screen.pump(300 * kMs);
         child.stop(&screen);
     }
+    // No floor tag and no goal here: the start-up is judged on one figure only,
+    // the runs in turns with floor A that bench/run makes of single runs of this.
     if (!infoBox.empty()) {
-        bench::printRunsRow("Start-up: to information box shown", infoBox, "ms", "-", "A");
+        bench::printRunsRow("Start-up: to information box shown", infoBox, "ms", "-");
         bench::printNote("Without a sound device the program first shows its information box; the "
                          "start screen follows once it is confirmed, so only the box is timed.");
         return;
     }
-    bench::printRunsRow("Start-up: to backdrop mapped", backdrop, "ms", "-", "A");
-    bench::printRunsRow("Start-up: to start screen mapped", mapped, "ms", "-", "A");
-    bench::printRunsRow(
-        "Start-up: to start screen first frame", firstFrame, "ms", "<= 1.3x A", "A");
+    bench::printRunsRow("Start-up: to backdrop mapped", backdrop, "ms", "-");
+    bench::printRunsRow("Start-up: to start screen mapped", mapped, "ms", "-");
+    bench::printRunsRow("Start-up: to start screen first frame", firstFrame, "ms", "-");
 }
 
 } // namespace probe
