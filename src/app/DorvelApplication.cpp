@@ -1,6 +1,7 @@
 #include "DorvelApplication.h"
 
 #include "display/DisplayMode.h"
+#include "display/StagePlan.h"
 #include "platform/QtTexts.h"
 #include "stage/MessageBox.h"
 #include "stage/Stage.h"

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "display/DisplayMode.h"
+#include "display/StagePlan.h"
 #include "stage/Stage.h"
 
 #include <memory>

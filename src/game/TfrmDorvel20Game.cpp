@@ -498,10 +498,8 @@ void TfrmDorvel20Game::GLSceneViewer1MouseDown(Qt::MouseButton, Qt::KeyboardModi
 
 void TfrmDorvel20Game::holdOrRelease(dice3d::SceneObject *hit)
 {
-    if (GameState != kSettled || hit == nullptr || hit->Tag() == 0)
-        return;
     const int n = GLScene1.dieNumber(hit);
-    if (n == 0)
+    if (GameState != kSettled || n == 0)
         return;
     const bool hold = hit->Position().z != kHeldDieZ;
     hit->setPositionZ(hold ? kHeldDieZ : kFreeDieZ);

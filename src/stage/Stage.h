@@ -1,7 +1,5 @@
 #pragma once
 
-#include "display/StagePlan.h"
-
 class QWidget;
 
 namespace dorvel::stage {

@@ -1,6 +1,7 @@
 #include "StageHost.h"
 
 #include "StageFrame.h"
+#include "display/StagePlan.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>

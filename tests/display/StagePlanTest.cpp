@@ -1,6 +1,6 @@
 // How the program meets a display before its first window: whether its windows
 // go on the stage and with which scale factor the toolkit is started.
-#include "stage/Stage.h"
+#include "display/StagePlan.h"
 
 #include <gtest/gtest.h>
 

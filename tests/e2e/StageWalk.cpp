@@ -15,6 +15,7 @@
 #include "dice3d/DiceRenderer.h"
 #include "dice3d/DiceView.h"
 #include "display/DisplayMode.h"
+#include "display/StagePlan.h"
 #include "e2e/WalkSteps.h"
 #include "platform/Clock.h"
 #include "resources/ResourceLibrary.h"
