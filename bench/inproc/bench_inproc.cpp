@@ -22,6 +22,8 @@
 
 #include <QApplication>
 
+#include "dice3d/DiceGLWindow.h"
+
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -39,11 +41,14 @@ int main(int argc, char **argv)
     }
     const std::string mode = argv[1];
     int number = 0;
-    for (int i = 2; i + 1 < argc; ++i) {
+    for (int i = 2; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--runs" || arg == "--frames" || arg == "--ticks" || arg == "--seconds")
+        if ((arg == "--runs" || arg == "--frames" || arg == "--ticks" || arg == "--seconds")
+            && i + 1 < argc)
             number = std::stoi(argv[i + 1]);
-        if (arg == "--label")
+        if (arg == "--whole-frames")
+            dice3d::DiceGLWindow::setPartialFramesAllowed(false);
+        if (arg == "--label" && i + 1 < argc)
             bench::rowSuffix() = " (" + std::string(argv[i + 1]) + ")";
     }
     std::string self = argv[0];

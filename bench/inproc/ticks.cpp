@@ -3,6 +3,7 @@
 #include "Scenarios.h"
 #include "TimedSoundLibrary.h"
 
+#include "dice3d/DiceGLWindow.h"
 #include "dice3d/DiceView.h"
 #include "game/TfrmDorvel20Game.h"
 #include "sound/OpenAlSoundLibrary.h"
@@ -75,6 +76,9 @@ int ticks(int count)
         handler.size(), "-");
     bench::printValueRow("  dice frames drawn per tick",
         static_cast<double>(frames) / static_cast<double>(intervals.size()), "", "1");
+    if (auto *window = qobject_cast<dice3d::DiceGLWindow *>(table.GLSceneViewer1->glWindow()))
+        bench::printValueRow("  dice frames drawn only where the dice moved",
+            100.0 * window->partialFrames() / std::max(window->framesDrawn(), 1), "%", "-");
     bench::printValueRow("  CPU while rolling (whole process)",
         100.0 * static_cast<double>(cpu1 - cpu0) / 1e6 / (span + 300.0), "%", "-");
 

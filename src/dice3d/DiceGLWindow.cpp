@@ -8,6 +8,7 @@
 #include "DiceGLWindow.h"
 
 #include "DiceScene.h"
+#include "SubBufferPresent.h"
 #include "platform/Memory.h"
 
 #include <QCoreApplication>
@@ -56,6 +57,12 @@ namespace {
     {
         static auto *instance = new std::unique_ptr<Prepared>();
         return *instance;
+    }
+
+    bool &partialFramesAllowed()
+    {
+        static bool allowed = true;
+        return allowed;
     }
 
     DiceGLWindow::PreparationFault &preparationFault()
@@ -165,6 +172,11 @@ void DiceGLWindow::prepareAhead()
     }
 }
 
+void DiceGLWindow::setPartialFramesAllowed(bool allowed)
+{
+    partialFramesAllowed() = allowed;
+}
+
 void DiceGLWindow::setPreparationFault(PreparationFault fault)
 {
     preparationFault() = fault;
@@ -212,6 +224,8 @@ bool DiceGLWindow::takePrepared()
         return false;
     m_context = std::move(taken->context);
     m_renderer = std::move(taken->renderer);
+    m_partial = Partial::Undecided;
+    m_backDice.reset();
     return true;
 }
 
@@ -226,6 +240,8 @@ bool DiceGLWindow::createOwnContext()
     m_context = std::move(context);
     m_renderer = std::make_unique<DiceRenderer>();
     m_ownContext = true;
+    m_partial = Partial::Undecided;
+    m_backDice.reset();
     return true;
 }
 
@@ -241,11 +257,43 @@ void DiceGLWindow::renderNow()
     // An unexposed window shows nothing; becoming exposed draws a frame.
     if (!isExposed() || !makeContextCurrent())
         return;
-    drawFrame();
-    m_context->swapBuffers(this);
+    present();
     ++m_frames;
     m_stillTimer.start();
     Q_EMIT frameSwapped();
+}
+
+// Draws the frame and shows it. Where parts of the back buffer can be shown
+// without a swap, the back buffer always holds the frame on screen, so a new
+// frame is drawn and shown only where a die is now or was in that frame: the
+// slab elsewhere is already right. The picture is the same as a whole frame's.
+void DiceGLWindow::present()
+{
+    if (m_partial == Partial::Undecided) {
+        m_partial = partialFramesAllowed() && subbuffer::available(m_context.get(), this)
+            ? Partial::Yes
+            : Partial::No;
+    }
+    if (m_partial == Partial::No) {
+        drawFrame();
+        m_context->swapBuffers(this);
+        return;
+    }
+    const qreal ratio = devicePixelRatio();
+    const QSize size(qRound(width() * ratio), qRound(height() * ratio));
+    const QRect dice = DiceRenderer::diceArea(m_scene, size.width(), size.height(), ratio);
+    QRect area(QPoint(0, 0), size);
+    if (m_backDice && m_backSize == size
+        && m_renderer->renderArea(
+            m_scene, size.width(), size.height(), ratio, m_backDice->united(dice))) {
+        area = m_backDice->united(dice);
+        ++m_partialFrames;
+    } else {
+        drawFrame();
+    }
+    subbuffer::show(this, area);
+    m_backDice = dice;
+    m_backSize = size;
 }
 
 QImage DiceGLWindow::grabFramebuffer()
@@ -253,6 +301,9 @@ QImage DiceGLWindow::grabFramebuffer()
     if (!isExposed() || !m_context || !makeContextCurrent())
         return {};
     drawFrame();
+    // The back buffer now holds a frame that is not on screen: the next one is
+    // drawn and shown whole.
+    m_backDice.reset();
     const qreal ratio = devicePixelRatio();
     const int w = qRound(width() * ratio);
     const int h = qRound(height() * ratio);
@@ -275,6 +326,8 @@ bool DiceGLWindow::event(QEvent *event)
 
 void DiceGLWindow::exposeEvent(QExposeEvent *)
 {
+    // What the window showed may be gone: the next frame is shown whole.
+    m_backDice.reset();
     if (isExposed())
         renderNow();
 }

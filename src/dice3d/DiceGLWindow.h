@@ -7,6 +7,7 @@
 #include <QWindow>
 
 #include <memory>
+#include <optional>
 
 class QOpenGLContext;
 
@@ -54,6 +55,14 @@ public:
     static void setPreparationFault(PreparationFault fault);
 
     int framesDrawn() const { return m_frames; }
+    /// Frames drawn only where the dice are or were (the back buffer kept the
+    /// rest), as opposed to whole frames.
+    int partialFrames() const { return m_partialFrames; }
+
+    /// Lets windows made afterwards draw partial frames where the driver allows
+    /// it (the default); off, every frame is drawn whole and swapped. For
+    /// comparing the two.
+    static void setPartialFramesAllowed(bool allowed);
     /// The context, once the first frame has been drawn.
     QOpenGLContext *context() const { return m_context.get(); }
 
@@ -79,6 +88,7 @@ private:
     bool takePrepared();
     bool createOwnContext();
     void drawFrame();
+    void present();
     void cleanup();
 
     const DiceScene &m_scene;
@@ -87,6 +97,13 @@ private:
     std::unique_ptr<DiceRenderer> m_renderer;
     bool m_ownContext = false; // made here rather than taken over
     int m_frames = 0;
+    int m_partialFrames = 0;
+    // Partial frames: whether this context may show parts of the back buffer
+    // (decided once it is current), and where the dice lie in the frame the
+    // back buffer holds; none while it holds no frame shown as it is.
+    enum class Partial { Undecided, No, Yes } m_partial = Partial::Undecided;
+    std::optional<QRect> m_backDice;
+    QSize m_backSize;
     // Runs a second after the last frame: the view has come to rest.
     QTimer m_stillTimer;
 };

@@ -127,19 +127,7 @@ bool DiceRenderer::drawCached(const DiceScene &scene, int width, int height)
     glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &target);
     if (!prepareCache(scene, width, height, static_cast<unsigned>(target)))
         return false;
-    // With every die wholly in front of the slab (always, in the game) the
-    // slab's depth decides nothing: a cleared depth buffer gives the same
-    // picture, and copying only the colour is cheaper.
-    bool diceInFront = true;
-    for (int n = 1; n <= 5 && diceInFront; ++n) {
-        const DieActor &die = scene.die(n);
-        if (const DieMesh *mesh = die.mesh()) {
-            const Vector3 &scale = die.Scale();
-            const double reach = static_cast<double>(mesh->boundingRadius)
-                * std::max({ std::abs(scale.x), std::abs(scale.y), std::abs(scale.z) });
-            diceInFront = die.Position().z - reach > m_slabFront;
-        }
-    }
+    const bool diceInFront = diceInFrontOfSlab(scene);
     glGetError();
     gl->glBindFramebuffer(GL_READ_FRAMEBUFFER, m_cacheFbo);
     gl->glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(target));
@@ -159,6 +147,89 @@ bool DiceRenderer::drawCached(const DiceScene &scene, int width, int height)
     beginFrame(scene, width, height, Mode::Textured, false);
     drawObjects(scene, Mode::Textured, 0, 5);
     return true;
+}
+
+// With every die wholly in front of the slab (always, in the game) the slab's
+// depth decides nothing: a cleared depth buffer gives the same picture, and
+// copying only the colour is cheaper.
+bool DiceRenderer::diceInFrontOfSlab(const DiceScene &scene) const
+{
+    for (int n = 1; n <= 5; ++n) {
+        const DieActor &die = scene.die(n);
+        if (const DieMesh *mesh = die.mesh()) {
+            const Vector3 &scale = die.Scale();
+            const double reach = static_cast<double>(mesh->boundingRadius)
+                * std::max({ std::abs(scale.x), std::abs(scale.y), std::abs(scale.z) });
+            if (die.Position().z - reach <= m_slabFront)
+                return false;
+        }
+    }
+    return true;
+}
+
+bool DiceRenderer::renderArea(
+    const DiceScene &scene, int width, int height, double pixelRatio, const QRect &area)
+{
+    QOpenGLContext *context = QOpenGLContext::currentContext();
+    if (!m_initialized || !m_cacheValid || !context)
+        return false;
+    m_pixelRatio = pixelRatio;
+    if (!(cacheKeyFor(scene, width, height) == m_cacheKey) || !diceInFrontOfSlab(scene))
+        return false;
+    QOpenGLExtraFunctions *gl = context->extraFunctions();
+    GLint target = 0;
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &target);
+    if (!area.isEmpty()) {
+        gl->glBindFramebuffer(GL_READ_FRAMEBUFFER, m_cacheFbo);
+        gl->glBlitFramebuffer(area.left(), area.top(), area.right() + 1, area.bottom() + 1,
+            area.left(), area.top(), area.right() + 1, area.bottom() + 1, GL_COLOR_BUFFER_BIT,
+            GL_NEAREST);
+        gl->glBindFramebuffer(GL_FRAMEBUFFER, static_cast<GLuint>(target));
+    }
+    glClearDepth(1.0);
+    glClear(GL_DEPTH_BUFFER_BIT);
+    beginFrame(scene, width, height, Mode::Textured, false);
+    drawObjects(scene, Mode::Textured, 0, 5);
+    return true;
+}
+
+QRect DiceRenderer::diceArea(const DiceScene &scene, int width, int height, double pixelRatio)
+{
+    // The drawing's own matrices, in doubles where GL takes floats: the margin
+    // covers the difference and the rasteriser's rounding.
+    constexpr int kMargin = 2;
+    const QRect frame(0, 0, width, height);
+    const Matrix4 viewProjection
+        = Projection::forView(scene.camera(), width, height, pixelRatio).matrix()
+        * viewMatrix(scene.camera());
+    double left = std::numeric_limits<double>::infinity();
+    double bottom = left;
+    double right = -left;
+    double top = -left;
+    for (int n = 1; n <= 5; ++n) {
+        const DieActor &die = scene.die(n);
+        const DieMesh *mesh = die.mesh();
+        if (!mesh || mesh->indices.empty())
+            continue;
+        const Matrix4 toClip = viewProjection * die.modelMatrix();
+        for (const Vector3 &p : mesh->positions) {
+            const Vector4 c = toClip.map(p);
+            if (c.w <= 0.0) // reaching behind the camera: it may cover anything
+                return frame;
+            const double x = (c.x / c.w + 1.0) * 0.5 * width;
+            const double y = (c.y / c.w + 1.0) * 0.5 * height;
+            left = std::min(left, x);
+            right = std::max(right, x);
+            bottom = std::min(bottom, y);
+            top = std::max(top, y);
+        }
+    }
+    if (left > right)
+        return {};
+    const auto pixel = [](double v) { return static_cast<int>(std::clamp(v, -1e6, 1e6)); };
+    return QRect(QPoint(pixel(std::floor(left)) - kMargin, pixel(std::floor(bottom)) - kMargin),
+        QPoint(pixel(std::ceil(right)) + kMargin, pixel(std::ceil(top)) + kMargin))
+        .intersected(frame);
 }
 
 // The key of a slab drawn at this size into the framebuffer now bound.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QRect>
 #include <QString>
 
 #include <array>
@@ -22,6 +23,10 @@ class DiceScene;
  * picture is the same, pixel for pixel, as drawing everything (Mode::TexturedDirect,
  * kept to compare against), because a copy of the slab's colour and depth is
  * exactly the state drawing it leaves.
+ *
+ * Where the target keeps its pixels from one frame to the next, a frame can
+ * be drawn anew only where the dice are or were (renderArea()): everywhere
+ * else the frame before already shows the slab alone.
  */
 class DiceRenderer
 {
@@ -42,6 +47,21 @@ public:
     /// device pixels per view pixel (the camera frames the view's own size).
     void render(const DiceScene &scene, int width, int height, Mode mode = Mode::Textured,
         double pixelRatio = 1.0);
+    /// Draws only `area` of the frame anew (GL window coordinates, device
+    /// pixels, origin bottom left): the slab from its cache there, then the
+    /// five dice. The rest of the target must already hold a frame of this
+    /// slab at this size, and every die must lie inside `area`, in that frame
+    /// and in this one. False, with nothing drawn, when only a whole frame will
+    /// do (the cache is missing or was made for another size or format, or a
+    /// die reaches into the slab): call render() then.
+    bool renderArea(
+        const DiceScene &scene, int width, int height, double pixelRatio, const QRect &area);
+    /// Where the five dice lie in a frame of width × height device pixels: a
+    /// rectangle in GL window coordinates (origin bottom left) holding every
+    /// pixel their triangles can touch, with a margin, clipped to the frame;
+    /// empty when no die has a mesh.
+    static QRect diceArea(const DiceScene &scene, int width, int height, double pixelRatio);
+
     /// Frees the textures and the slab's cache.
     void cleanup();
     bool isInitialized() const { return m_initialized; }
@@ -67,6 +87,7 @@ private:
     void beginFrame(const DiceScene &scene, int width, int height, Mode mode, bool clear);
     void drawObjects(const DiceScene &scene, Mode mode, int first, int last);
     bool drawCached(const DiceScene &scene, int width, int height);
+    bool diceInFrontOfSlab(const DiceScene &scene) const;
     CacheKey cacheKeyFor(const DiceScene &scene, int width, int height) const;
     bool createCacheTarget(const CacheKey &key);
     bool prepareCache(const DiceScene &scene, int width, int height, unsigned target);
