@@ -282,14 +282,13 @@ void DiceGLWindow::present()
     const qreal ratio = devicePixelRatio();
     const QSize size(qRound(width() * ratio), qRound(height() * ratio));
     const QRect dice = DiceRenderer::diceArea(m_scene, size.width(), size.height(), ratio);
-    QRect area(QPoint(0, 0), size);
-    if (m_backDice && m_backSize == size
-        && m_renderer->renderArea(
-            m_scene, size.width(), size.height(), ratio, m_backDice->united(dice))) {
-        area = m_backDice->united(dice);
+    QRect area = m_backDice && m_backSize == size ? m_backDice->united(dice) : QRect();
+    if (!area.isNull()
+        && m_renderer->renderArea(m_scene, size.width(), size.height(), ratio, area)) {
         ++m_partialFrames;
     } else {
         drawFrame();
+        area = QRect(QPoint(0, 0), size);
     }
     subbuffer::show(this, area);
     m_backDice = dice;

@@ -112,6 +112,17 @@ double meanDifference(const QImage &a, const QImage &b)
     return difference / (kWidth * kHeight * 3);
 }
 
+// How many pixels of two pictures of the same size differ.
+int differingPixels(const QImage &a, const QImage &b)
+{
+    int differing = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x)
+            differing += a.pixel(x, y) != b.pixel(x, y) ? 1 : 0;
+    }
+    return differing;
+}
+
 // What a 16-bit surface changes in the drawing of a 24-bit one, at most.
 constexpr double kColourDepthDifference = 6.0;
 
@@ -374,12 +385,7 @@ TEST(DiceGL, FramesWithTheCachedSlabEqualFullyDrawnFrames)
                 const QImage a = cached.toImage();
                 const QImage b = direct.toImage();
                 ASSERT_EQ(a.size(), b.size());
-                int differing = 0;
-                for (int y = 0; y < a.height(); ++y) {
-                    for (int x = 0; x < a.width(); ++x)
-                        differing += a.pixel(x, y) != b.pixel(x, y) ? 1 : 0;
-                }
-                EXPECT_EQ(differing, 0);
+                EXPECT_EQ(differingPixels(a, b), 0);
             }
         }
     }
@@ -463,12 +469,7 @@ TEST_F(DiceViewTest, FramesDrawnOnlyWhereTheDiceMovedShowTheWholeFrame)
         const QImage onScreen = shown();
         const QImage whole = view.grabFramebuffer(); // the same scene drawn whole
         ASSERT_EQ(onScreen.size(), whole.size());
-        int differing = 0;
-        for (int y = 0; y < whole.height(); ++y) {
-            for (int x = 0; x < whole.width(); ++x)
-                differing += onScreen.pixel(x, y) != whole.pixel(x, y) ? 1 : 0;
-        }
-        EXPECT_EQ(differing, 0);
+        EXPECT_EQ(differingPixels(onScreen, whole), 0);
     }
     // On X11 with Mesa's software renderer, as here, the frames were partial.
     ASSERT_NE(window->context(), nullptr);
